@@ -1,0 +1,16 @@
+// Pieces of the simulated machine that only its own files share.
+#ifndef RINGWARD_SIM_INTERNAL_H
+#define RINGWARD_SIM_INTERNAL_H
+
+namespace sim {
+
+// Each part of the machine brings itself back to its state at boot; Reset calls them all.
+void ResetClock();
+void ResetMessages();
+void ResetJournal();
+void ResetKernel();
+void ResetTelephony();
+
+} // namespace sim
+
+#endif

@@ -1,0 +1,95 @@
+// Kernel services of the simulated machine: the thread's last error, and the unhandled-
+// exception filter, fed by the fatal signals that stand for hardware exceptions here.
+#include "platform/sim/internal.h"
+#include "platform/sim/sim.h"
+
+#include <signal.h>
+#include <ucontext.h>
+
+namespace {
+DWORD lastError = 0;
+LPTOP_LEVEL_EXCEPTION_FILTER filter = NULL;
+const int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE};
+
+DWORD ExceptionCodeFor(int signo, int code) {
+    switch (signo) {
+    case SIGILL:
+        return EXCEPTION_ILLEGAL_INSTRUCTION;
+    case SIGFPE:
+        if (code == FPE_INTOVF)
+            return EXCEPTION_INT_OVERFLOW;
+        if (code == FPE_FLTDIV)
+            return EXCEPTION_FLT_DIVIDE_BY_ZERO;
+        if (code == FPE_FLTINV)
+            return EXCEPTION_FLT_INVALID_OPERATION;
+        return EXCEPTION_INT_DIVIDE_BY_ZERO;
+    case SIGBUS:
+        return EXCEPTION_IN_PAGE_ERROR;
+    default:
+        return EXCEPTION_ACCESS_VIOLATION;
+    }
+}
+
+// The address of the instruction that faulted, as Windows reports it.
+void *FaultingInstruction(const siginfo_t *info, void *context) {
+#if defined(__x86_64__)
+    if (context)
+        return (void *)((ucontext_t *)context)->uc_mcontext.gregs[REG_RIP];
+#elif defined(__i386__)
+    if (context)
+        return (void *)((ucontext_t *)context)->uc_mcontext.gregs[REG_EIP];
+#else
+    (void)context;
+#endif
+    return info->si_addr;
+}
+
+void OnFatalSignal(int signo, siginfo_t *info, void *context) {
+    EXCEPTION_RECORD record = {};
+    record.ExceptionCode = ExceptionCodeFor(signo, info->si_code);
+    record.ExceptionAddress = FaultingInstruction(info, context);
+    if (signo == SIGSEGV || signo == SIGBUS) {
+        record.NumberParameters = 2;
+        record.ExceptionInformation[1] = (ULONG_PTR)info->si_addr;
+    }
+    EXCEPTION_POINTERS pointers = {&record, NULL};
+    if (filter)
+        filter(&pointers);
+    // The handler was reset on entry: the default action (a core dump) follows.
+    raise(signo);
+}
+} // namespace
+
+DWORD WINAPI GetLastError(void) {
+    return lastError;
+}
+
+void WINAPI SetLastError(DWORD dwErrCode) {
+    lastError = dwErrCode;
+}
+
+void sim::SetLastErrorValue(DWORD value) {
+    lastError = value;
+}
+
+void sim::ResetKernel() {
+    lastError = 0;
+    SetUnhandledExceptionFilter(NULL);
+}
+
+LPTOP_LEVEL_EXCEPTION_FILTER WINAPI
+SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER lpTopLevelExceptionFilter) {
+    LPTOP_LEVEL_EXCEPTION_FILTER previous = filter;
+    filter = lpTopLevelExceptionFilter;
+    struct sigaction action = {};
+    if (filter) {
+        action.sa_sigaction = OnFatalSignal;
+        action.sa_flags = SA_SIGINFO | SA_RESETHAND | SA_NODEFER;
+    } else {
+        action.sa_handler = SIG_DFL;
+    }
+    sigemptyset(&action.sa_mask);
+    for (int signo : kFatalSignals)
+        sigaction(signo, &action, NULL);
+    return previous;
+}

@@ -1,0 +1,15 @@
+// The simulated machine as a whole: bringing every part of it back to its state at boot.
+#include "platform/sim/internal.h"
+#include "platform/sim/sim.h"
+
+namespace sim {
+
+void Reset() {
+    ResetTelephony();
+    ResetJournal();
+    ResetMessages();
+    ResetKernel();
+    ResetClock();
+}
+
+} // namespace sim

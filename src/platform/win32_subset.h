@@ -1,0 +1,601 @@
+// The subset of the Windows SDK that the program uses, declared for systems that have no SDK.
+//
+// Names, values and record layouts are the SDK's (tapi.h is byte-packed there, mmsystem.h's
+// records are naturally aligned, WAVEFORMATEX is packed); pointer-sized fields follow the
+// pointer size, as on 64-bit Windows. TAPI handles are 32-bit integers, as tapi.h declares them.
+// The functions are implemented by the simulated operating system in sim/.
+#ifndef RINGWARD_WIN32_SUBSET_H
+#define RINGWARD_WIN32_SUBSET_H
+
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+
+#define WINAPI
+#define CALLBACK
+#define APIENTRY
+
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef uint32_t ULONG;
+typedef int BOOL;
+typedef unsigned int UINT;
+typedef char CHAR;
+typedef uintptr_t DWORD_PTR;
+typedef uintptr_t ULONG_PTR;
+typedef uintptr_t UINT_PTR;
+typedef intptr_t LONG_PTR;
+typedef intptr_t LRESULT;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef DWORD *LPDWORD;
+typedef BYTE *LPBYTE;
+typedef void *LPVOID;
+typedef void *PVOID;
+typedef char *LPSTR;
+typedef char *HPSTR;
+typedef const char *LPCSTR;
+typedef const wchar_t *LPCWSTR;
+typedef void *HANDLE;
+typedef DWORD FOURCC;
+typedef UINT MMRESULT;
+typedef DWORD REGSAM;
+typedef int64_t __time64_t;
+
+#ifndef TRUE
+#define TRUE 1
+#define FALSE 0
+#endif
+
+// Opaque window-system handles: distinct pointer types, as the SDK's STRICT mode declares them.
+#define RW_DECLARE_HANDLE(name)                                                                    \
+    struct name##__ {                                                                              \
+        int unused;                                                                                \
+    };                                                                                             \
+    typedef struct name##__ *name
+RW_DECLARE_HANDLE(HWND);
+RW_DECLARE_HANDLE(HINSTANCE);
+RW_DECLARE_HANDLE(HICON);
+RW_DECLARE_HANDLE(HMENU);
+RW_DECLARE_HANDLE(HDC);
+RW_DECLARE_HANDLE(HKEY);
+RW_DECLARE_HANDLE(HMMIO);
+RW_DECLARE_HANDLE(HWAVEOUT);
+typedef HKEY *PHKEY;
+typedef HWAVEOUT *LPHWAVEOUT;
+
+// ---- Kernel -------------------------------------------------------------------------------
+
+#define EXCEPTION_MAXIMUM_PARAMETERS 15
+#define EXCEPTION_CONTINUE_SEARCH 0
+#define EXCEPTION_EXECUTE_HANDLER 1
+#define EXCEPTION_ACCESS_VIOLATION 0xC0000005u
+#define EXCEPTION_ILLEGAL_INSTRUCTION 0xC000001Du
+#define EXCEPTION_INT_DIVIDE_BY_ZERO 0xC0000094u
+#define EXCEPTION_INT_OVERFLOW 0xC0000095u
+#define EXCEPTION_FLT_DIVIDE_BY_ZERO 0xC000008Eu
+#define EXCEPTION_FLT_INVALID_OPERATION 0xC0000090u
+#define EXCEPTION_IN_PAGE_ERROR 0xC0000006u
+#define EXCEPTION_NONCONTINUABLE 0x1u
+
+typedef struct _EXCEPTION_RECORD {
+    DWORD ExceptionCode;
+    DWORD ExceptionFlags;
+    struct _EXCEPTION_RECORD *ExceptionRecord;
+    PVOID ExceptionAddress;
+    DWORD NumberParameters;
+    ULONG_PTR ExceptionInformation[EXCEPTION_MAXIMUM_PARAMETERS];
+} EXCEPTION_RECORD, *PEXCEPTION_RECORD;
+
+typedef struct _CONTEXT CONTEXT, *PCONTEXT; // opaque here: the program never reads it
+
+typedef struct _EXCEPTION_POINTERS {
+    PEXCEPTION_RECORD ExceptionRecord;
+    PCONTEXT ContextRecord;
+} EXCEPTION_POINTERS, *PEXCEPTION_POINTERS;
+
+typedef LONG(WINAPI *LPTOP_LEVEL_EXCEPTION_FILTER)(EXCEPTION_POINTERS *ExceptionInfo);
+
+LPTOP_LEVEL_EXCEPTION_FILTER WINAPI
+SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER lpTopLevelExceptionFilter);
+DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD dwErrCode);
+void WINAPI Sleep(DWORD dwMilliseconds);
+DWORD WINAPI GetTickCount(void);
+
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_MORE_DATA 234L
+
+// ---- The run-time library's time functions ------------------------------------------------
+
+__time64_t _time64(__time64_t *timer);
+char *_ctime64(const __time64_t *timer);
+struct tm *_localtime64(const __time64_t *timer);
+
+// The Windows run-time's fopen knows the mode letter "c": every fflush of that stream commits
+// the data to disk. glibc gives "c" another meaning, so fopen is routed through the platform,
+// which honours the letter the Windows way.
+FILE *PlatformFopen(const char *path, const char *mode);
+#define fopen PlatformFopen
+
+// ---- User interface -----------------------------------------------------------------------
+
+#define MB_OK 0x00000000L
+#define MB_ICONERROR 0x00000010L
+#define MB_ICONHAND 0x00000010L
+#define MB_SETFOREGROUND 0x00010000L
+#define IDOK 1
+#define IDCANCEL 2
+
+int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+
+// ---- Registry -----------------------------------------------------------------------------
+
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
+#define KEY_QUERY_VALUE 0x0001
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_BINARY 3
+#define REG_DWORD 4
+
+LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                          PHKEY phkResult);
+LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                             LPBYTE lpData, LPDWORD lpcbData);
+LONG WINAPI RegCloseKey(HKEY hKey);
+
+// ---- Telephony (TAPI 2.x) -----------------------------------------------------------------
+
+typedef DWORD HCALL;
+typedef DWORD HLINE;
+typedef DWORD HLINEAPP;
+typedef HCALL *LPHCALL;
+typedef HLINE *LPHLINE;
+typedef HLINEAPP *LPHLINEAPP;
+
+typedef void(CALLBACK *LINECALLBACK)(DWORD hDevice, DWORD dwMessage, DWORD_PTR dwInstance,
+                                     DWORD_PTR dwParam1, DWORD_PTR dwParam2, DWORD_PTR dwParam3);
+
+#define LINE_ADDRESSSTATE 0L
+#define LINE_CALLINFO 1L
+#define LINE_CALLSTATE 2L
+#define LINE_CLOSE 3L
+#define LINE_DEVSPECIFIC 4L
+#define LINE_LINEDEVSTATE 8L
+#define LINE_MONITORDIGITS 9L
+#define LINE_REPLY 12L
+#define LINE_REQUEST 13L
+#define LINE_CREATE 19L
+#define LINE_APPNEWCALL 23L
+#define LINE_REMOVE 25L
+
+#define LINECALLSTATE_IDLE 0x00000001
+#define LINECALLSTATE_OFFERING 0x00000002
+#define LINECALLSTATE_ACCEPTED 0x00000004
+#define LINECALLSTATE_DIALTONE 0x00000008
+#define LINECALLSTATE_DIALING 0x00000010
+#define LINECALLSTATE_RINGBACK 0x00000020
+#define LINECALLSTATE_BUSY 0x00000040
+#define LINECALLSTATE_SPECIALINFO 0x00000080
+#define LINECALLSTATE_CONNECTED 0x00000100
+#define LINECALLSTATE_PROCEEDING 0x00000200
+#define LINECALLSTATE_ONHOLD 0x00000400
+#define LINECALLSTATE_DISCONNECTED 0x00004000
+#define LINECALLSTATE_UNKNOWN 0x00008000
+
+#define LINECALLINFOSTATE_CALLERID 0x00008000
+#define LINECALLPARTYID_BLOCKED 0x00000001
+#define LINECALLPARTYID_OUTOFAREA 0x00000002
+#define LINECALLPARTYID_NAME 0x00000004
+#define LINECALLPARTYID_ADDRESS 0x00000008
+#define LINECALLPARTYID_UNKNOWN 0x00000020
+#define LINECALLPARTYID_UNAVAIL 0x00000040
+#define LINECALLPRIVILEGE_NONE 0x00000001
+#define LINECALLPRIVILEGE_MONITOR 0x00000002
+#define LINECALLPRIVILEGE_OWNER 0x00000004
+#define LINECALLSELECT_LINE 0x00000001
+#define LINECALLSELECT_ADDRESS 0x00000002
+#define LINECALLSELECT_CALL 0x00000004
+#define LINEDEVSTATE_RINGING 0x00000002
+#define LINEDISCONNECTMODE_NORMAL 0x00000001
+#define LINEBEARERMODE_VOICE 0x00000001
+#define LINEBEARERMODE_DATA 0x00000010
+#define LINEMEDIAMODE_INTERACTIVEVOICE 0x00000004
+#define LINEMEDIAMODE_AUTOMATEDVOICE 0x00000008
+#define LINEMEDIAMODE_DATAMODEM 0x00000010
+#define LINEFEATURE_MAKECALL 0x00000008
+#define LINEINITIALIZEEXOPTION_USEHIDDENWINDOW 0x00000001
+#define LINEINITIALIZEEXOPTION_USEEVENT 0x00000002
+#define LINEINITIALIZEEXOPTION_USECOMPLETIONPORT 0x00000003
+#define STRINGFORMAT_ASCII 0x00000001
+#define STRINGFORMAT_BINARY 0x00000004
+
+#define LINEERR_ALLOCATED 0x80000001
+#define LINEERR_BADDEVICEID 0x80000002
+#define LINEERR_INCOMPATIBLEAPIVERSION 0x8000000C
+#define LINEERR_INCOMPATIBLEEXTVERSION 0x8000000D
+#define LINEERR_INUSE 0x8000000F
+#define LINEERR_INVALAPPHANDLE 0x80000014
+#define LINEERR_INVALCALLHANDLE 0x80000018
+#define LINEERR_INVALCALLSELECT 0x8000001B
+#define LINEERR_INVALCALLSTATE 0x8000001C
+#define LINEERR_INVALDEVICECLASS 0x80000023
+#define LINEERR_INVALLINEHANDLE 0x8000002B
+#define LINEERR_INVALMEDIAMODE 0x8000002F
+#define LINEERR_INVALPARAM 0x80000032
+#define LINEERR_INVALPOINTER 0x80000035
+#define LINEERR_INVALPRIVSELECT 0x80000036
+#define LINEERR_NODEVICE 0x80000042
+#define LINEERR_NODRIVER 0x80000043
+#define LINEERR_NOMEM 0x80000044
+#define LINEERR_NOTOWNER 0x80000046
+#define LINEERR_OPERATIONFAILED 0x80000048
+#define LINEERR_OPERATIONUNAVAIL 0x80000049
+#define LINEERR_RESOURCEUNAVAIL 0x8000004B
+#define LINEERR_STRUCTURETOOSMALL 0x8000004D
+#define LINEERR_UNINITIALIZED 0x80000050
+#define LINEERR_REINIT 0x80000052
+
+#pragma pack(push, 1)
+
+typedef struct linedialparams_tag {
+    DWORD dwDialPause;
+    DWORD dwDialSpeed;
+    DWORD dwDigitDuration;
+    DWORD dwWaitForDialtone;
+} LINEDIALPARAMS;
+
+typedef struct _GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+} GUID;
+
+typedef struct linecallinfo_tag {
+    DWORD dwTotalSize;
+    DWORD dwNeededSize;
+    DWORD dwUsedSize;
+    HLINE hLine;
+    DWORD dwLineDeviceID;
+    DWORD dwAddressID;
+    DWORD dwBearerMode;
+    DWORD dwRate;
+    DWORD dwMediaMode;
+    DWORD dwAppSpecific;
+    DWORD dwCallID;
+    DWORD dwRelatedCallID;
+    DWORD dwCallParamFlags;
+    DWORD dwCallStates;
+    DWORD dwMonitorDigitModes;
+    DWORD dwMonitorMediaModes;
+    LINEDIALPARAMS DialParams;
+    DWORD dwOrigin;
+    DWORD dwReason;
+    DWORD dwCompletionID;
+    DWORD dwNumOwners;
+    DWORD dwNumMonitors;
+    DWORD dwCountryCode;
+    DWORD dwTrunk;
+    DWORD dwCallerIDFlags;
+    DWORD dwCallerIDSize;
+    DWORD dwCallerIDOffset;
+    DWORD dwCallerIDNameSize;
+    DWORD dwCallerIDNameOffset;
+    DWORD dwCalledIDFlags;
+    DWORD dwCalledIDSize;
+    DWORD dwCalledIDOffset;
+    DWORD dwCalledIDNameSize;
+    DWORD dwCalledIDNameOffset;
+    DWORD dwConnectedIDFlags;
+    DWORD dwConnectedIDSize;
+    DWORD dwConnectedIDOffset;
+    DWORD dwConnectedIDNameSize;
+    DWORD dwConnectedIDNameOffset;
+    DWORD dwRedirectionIDFlags;
+    DWORD dwRedirectionIDSize;
+    DWORD dwRedirectionIDOffset;
+    DWORD dwRedirectionIDNameSize;
+    DWORD dwRedirectionIDNameOffset;
+    DWORD dwRedirectingIDFlags;
+    DWORD dwRedirectingIDSize;
+    DWORD dwRedirectingIDOffset;
+    DWORD dwRedirectingIDNameSize;
+    DWORD dwRedirectingIDNameOffset;
+    DWORD dwAppNameSize;
+    DWORD dwAppNameOffset;
+    DWORD dwDisplayableAddressSize;
+    DWORD dwDisplayableAddressOffset;
+    DWORD dwCalledPartySize;
+    DWORD dwCalledPartyOffset;
+    DWORD dwCommentSize;
+    DWORD dwCommentOffset;
+    DWORD dwDisplaySize;
+    DWORD dwDisplayOffset;
+    DWORD dwUserUserInfoSize;
+    DWORD dwUserUserInfoOffset;
+    DWORD dwHighLevelCompSize;
+    DWORD dwHighLevelCompOffset;
+    DWORD dwLowLevelCompSize;
+    DWORD dwLowLevelCompOffset;
+    DWORD dwChargingInfoSize;
+    DWORD dwChargingInfoOffset;
+    DWORD dwTerminalModesSize;
+    DWORD dwTerminalModesOffset;
+    DWORD dwDevSpecificSize;
+    DWORD dwDevSpecificOffset;
+    DWORD dwCallTreatment;
+    DWORD dwCallDataSize;
+    DWORD dwCallDataOffset;
+    DWORD dwSendingFlowspecSize;
+    DWORD dwSendingFlowspecOffset;
+    DWORD dwReceivingFlowspecSize;
+    DWORD dwReceivingFlowspecOffset;
+    DWORD dwCallerIDAddressType;
+    DWORD dwCalledIDAddressType;
+    DWORD dwConnectedIDAddressType;
+    DWORD dwRedirectionIDAddressType;
+    DWORD dwRedirectingIDAddressType;
+} LINECALLINFO, *LPLINECALLINFO;
+
+typedef struct linedevcaps_tag {
+    DWORD dwTotalSize;
+    DWORD dwNeededSize;
+    DWORD dwUsedSize;
+    DWORD dwProviderInfoSize;
+    DWORD dwProviderInfoOffset;
+    DWORD dwSwitchInfoSize;
+    DWORD dwSwitchInfoOffset;
+    DWORD dwPermanentLineID;
+    DWORD dwLineNameSize;
+    DWORD dwLineNameOffset;
+    DWORD dwStringFormat;
+    DWORD dwAddressModes;
+    DWORD dwNumAddresses;
+    DWORD dwBearerModes;
+    DWORD dwMaxRate;
+    DWORD dwMediaModes;
+    DWORD dwGenerateToneModes;
+    DWORD dwGenerateToneMaxNumFreq;
+    DWORD dwGenerateDigitModes;
+    DWORD dwMonitorToneMaxNumFreq;
+    DWORD dwMonitorToneMaxNumEntries;
+    DWORD dwMonitorDigitModes;
+    DWORD dwGatherDigitsMinTimeout;
+    DWORD dwGatherDigitsMaxTimeout;
+    DWORD dwMedCtlDigitMaxListSize;
+    DWORD dwMedCtlMediaMaxListSize;
+    DWORD dwMedCtlToneMaxListSize;
+    DWORD dwMedCtlCallStateMaxListSize;
+    DWORD dwDevCapFlags;
+    DWORD dwMaxNumActiveCalls;
+    DWORD dwAnswerMode;
+    DWORD dwRingModes;
+    DWORD dwLineStates;
+    DWORD dwUUIAcceptSize;
+    DWORD dwUUIAnswerSize;
+    DWORD dwUUIMakeCallSize;
+    DWORD dwUUIDropSize;
+    DWORD dwUUISendUserUserInfoSize;
+    DWORD dwUUICallInfoSize;
+    LINEDIALPARAMS MinDialParams;
+    LINEDIALPARAMS MaxDialParams;
+    LINEDIALPARAMS DefaultDialParams;
+    DWORD dwNumTerminals;
+    DWORD dwTerminalCapsSize;
+    DWORD dwTerminalCapsOffset;
+    DWORD dwTerminalTextEntrySize;
+    DWORD dwTerminalTextSize;
+    DWORD dwTerminalTextOffset;
+    DWORD dwDevSpecificSize;
+    DWORD dwDevSpecificOffset;
+    DWORD dwLineFeatures;
+    DWORD dwSettableDevStatus;
+    DWORD dwDeviceClassesSize;
+    DWORD dwDeviceClassesOffset;
+    GUID PermanentLineGuid;
+    DWORD dwAddressTypes;
+    GUID ProtocolGuid;
+    DWORD dwAvailableTracking;
+} LINEDEVCAPS, *LPLINEDEVCAPS;
+
+typedef struct varstring_tag {
+    DWORD dwTotalSize;
+    DWORD dwNeededSize;
+    DWORD dwUsedSize;
+    DWORD dwStringFormat;
+    DWORD dwStringSize;
+    DWORD dwStringOffset;
+} VARSTRING, *LPVARSTRING;
+
+// The event and completion-port handles are never used here (the program asks for the hidden
+// window); the field keeps the 32-bit program's width so that the record is 24 bytes.
+typedef struct lineinitializeexparams_tag {
+    DWORD dwTotalSize;
+    DWORD dwNeededSize;
+    DWORD dwUsedSize;
+    DWORD dwOptions;
+    union {
+        DWORD hEvent;
+        DWORD hCompletionPort;
+    } Handles;
+    DWORD dwCompletionKey;
+} LINEINITIALIZEEXPARAMS, *LPLINEINITIALIZEEXPARAMS;
+
+typedef struct lineextensionid_tag {
+    DWORD dwExtensionID0;
+    DWORD dwExtensionID1;
+    DWORD dwExtensionID2;
+    DWORD dwExtensionID3;
+} LINEEXTENSIONID, *LPLINEEXTENSIONID;
+
+typedef struct linecallparams_tag LINECALLPARAMS, *LPLINECALLPARAMS; // never filled here
+
+#pragma pack(pop)
+
+LONG WINAPI lineInitializeExA(LPHLINEAPP lphLineApp, HINSTANCE hInstance, LINECALLBACK lpfnCallback,
+                              LPCSTR lpszFriendlyAppName, LPDWORD lpdwNumDevs,
+                              LPDWORD lpdwAPIVersion,
+                              LPLINEINITIALIZEEXPARAMS lpLineInitializeExParams);
+LONG WINAPI lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion,
+                                    DWORD dwAPIHighVersion, LPDWORD lpdwAPIVersion,
+                                    LPLINEEXTENSIONID lpExtensionID);
+LONG WINAPI lineGetDevCapsA(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion,
+                            DWORD dwExtVersion, LPLINEDEVCAPS lpLineDevCaps);
+LONG WINAPI lineOpenA(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion,
+                      DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivileges,
+                      DWORD dwMediaModes, LPLINECALLPARAMS const lpCallParams);
+LONG WINAPI lineGetCallInfoA(HCALL hCall, LPLINECALLINFO lpCallInfo);
+LONG WINAPI lineAnswer(HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize);
+LONG WINAPI lineGetIDA(HLINE hLine, DWORD dwAddressID, HCALL hCall, DWORD dwSelect,
+                       LPVARSTRING lpDeviceID, LPCSTR lpszDeviceClass);
+LONG WINAPI lineDrop(HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize);
+LONG WINAPI lineDeallocateCall(HCALL hCall);
+LONG WINAPI lineClose(HLINE hLine);
+LONG WINAPI lineShutdown(HLINEAPP hLineApp);
+
+// ---- Multimedia ---------------------------------------------------------------------------
+
+#define MMSYSERR_NOERROR 0
+#define MMSYSERR_ERROR 1
+#define MMSYSERR_BADDEVICEID 2
+#define MMSYSERR_NOTENABLED 3
+#define MMSYSERR_ALLOCATED 4
+#define MMSYSERR_INVALHANDLE 5
+#define MMSYSERR_NODRIVER 6
+#define MMSYSERR_NOMEM 7
+#define MMSYSERR_NOTSUPPORTED 8
+#define MMSYSERR_INVALFLAG 10
+#define MMSYSERR_INVALPARAM 11
+#define MMSYSERR_HANDLEBUSY 12
+#define WAVERR_BADFORMAT 32
+#define WAVERR_STILLPLAYING 33
+#define WAVERR_UNPREPARED 34
+#define WAVERR_SYNC 35
+
+#define MMIOERR_FILENOTFOUND 257
+#define MMIOERR_OUTOFMEMORY 258
+#define MMIOERR_CANNOTOPEN 259
+#define MMIOERR_CANNOTCLOSE 260
+#define MMIOERR_CANNOTREAD 261
+#define MMIOERR_CANNOTWRITE 262
+#define MMIOERR_CANNOTSEEK 263
+#define MMIOERR_CANNOTEXPAND 264
+#define MMIOERR_CHUNKNOTFOUND 265
+#define MMIOERR_UNBUFFERED 266
+#define MMIOERR_PATHNOTFOUND 267
+#define MMIOERR_ACCESSDENIED 268
+#define MMIOERR_SHARINGVIOLATION 269
+#define MMIOERR_NETWORKERROR 270
+#define MMIOERR_TOOMANYOPENFILES 271
+#define MMIOERR_INVALIDFILE 272
+
+#define MMIO_READ 0x00000000
+#define MMIO_WRITE 0x00000001
+#define MMIO_READWRITE 0x00000002
+#define MMIO_ALLOCBUF 0x00010000
+#define MMIO_FINDCHUNK 0x0010
+#define MMIO_FINDRIFF 0x0020
+#define MMIO_FINDLIST 0x0040
+#define MMIO_DIRTY 0x10000000
+
+#define mmioFOURCC(ch0, ch1, ch2, ch3)                                                             \
+    ((DWORD)(BYTE)(ch0) | ((DWORD)(BYTE)(ch1) << 8) | ((DWORD)(BYTE)(ch2) << 16) |                 \
+     ((DWORD)(BYTE)(ch3) << 24))
+#define FOURCC_RIFF mmioFOURCC('R', 'I', 'F', 'F')
+#define FOURCC_LIST mmioFOURCC('L', 'I', 'S', 'T')
+
+#define WAVE_MAPPER ((UINT)-1)
+#define WAVE_FORMAT_QUERY 0x0001
+#define WAVE_ALLOWSYNC 0x0002
+#define WAVE_MAPPED 0x0004
+#define WAVE_FORMAT_PCM 1
+#define CALLBACK_NULL 0x00000000L
+#define CALLBACK_WINDOW 0x00010000L
+#define CALLBACK_FUNCTION 0x00030000L
+#define WHDR_DONE 0x00000001
+#define WHDR_PREPARED 0x00000002
+#define WHDR_BEGINLOOP 0x00000004
+#define WHDR_ENDLOOP 0x00000008
+#define WHDR_INQUEUE 0x00000010
+
+typedef LONG(CALLBACK *LPMMIOPROC)(LPSTR lpmmioinfo, UINT uMsg, LPARAM lParam1, LPARAM lParam2);
+
+typedef struct _MMIOINFO {
+    DWORD dwFlags;
+    FOURCC fccIOProc;
+    LPMMIOPROC pIOProc;
+    UINT wErrorRet;
+    HANDLE htask;
+    LONG cchBuffer;
+    HPSTR pchBuffer;
+    HPSTR pchNext;
+    HPSTR pchEndRead;
+    HPSTR pchEndWrite;
+    LONG lBufOffset;
+    LONG lDiskOffset;
+    DWORD adwInfo[3];
+    DWORD dwReserved1;
+    DWORD dwReserved2;
+    HMMIO hmmio;
+} MMIOINFO, *LPMMIOINFO;
+
+typedef struct _MMCKINFO {
+    FOURCC ckid;
+    DWORD cksize;
+    FOURCC fccType;
+    DWORD dwDataOffset;
+    DWORD dwFlags;
+} MMCKINFO, *LPMMCKINFO;
+
+#pragma pack(push, 1)
+typedef struct tWAVEFORMATEX {
+    WORD wFormatTag;
+    WORD nChannels;
+    DWORD nSamplesPerSec;
+    DWORD nAvgBytesPerSec;
+    WORD nBlockAlign;
+    WORD wBitsPerSample;
+    WORD cbSize;
+} WAVEFORMATEX, *LPWAVEFORMATEX;
+#pragma pack(pop)
+typedef const WAVEFORMATEX *LPCWAVEFORMATEX;
+
+typedef struct wavehdr_tag {
+    LPSTR lpData;
+    DWORD dwBufferLength;
+    DWORD dwBytesRecorded;
+    DWORD_PTR dwUser;
+    DWORD dwFlags;
+    DWORD dwLoops;
+    struct wavehdr_tag *lpNext;
+    DWORD_PTR reserved;
+} WAVEHDR, *LPWAVEHDR;
+
+HMMIO WINAPI mmioOpenA(LPSTR pszFileName, LPMMIOINFO pmmioinfo, DWORD fdwOpen);
+MMRESULT WINAPI mmioClose(HMMIO hmmio, UINT fuClose);
+LONG WINAPI mmioRead(HMMIO hmmio, HPSTR pch, LONG cch);
+MMRESULT WINAPI mmioDescend(HMMIO hmmio, LPMMCKINFO pmmcki, const MMCKINFO *pmmckiParent,
+                            UINT fuDescend);
+MMRESULT WINAPI mmioAscend(HMMIO hmmio, LPMMCKINFO pmmcki, UINT fuAscend);
+
+UINT WINAPI waveOutGetNumDevs(void);
+MMRESULT WINAPI waveOutOpen(LPHWAVEOUT phwo, UINT uDeviceID, LPCWAVEFORMATEX pwfx,
+                            DWORD_PTR dwCallback, DWORD_PTR dwInstance, DWORD fdwOpen);
+MMRESULT WINAPI waveOutClose(HWAVEOUT hwo);
+MMRESULT WINAPI waveOutPrepareHeader(HWAVEOUT hwo, LPWAVEHDR pwh, UINT cbwh);
+MMRESULT WINAPI waveOutUnprepareHeader(HWAVEOUT hwo, LPWAVEHDR pwh, UINT cbwh);
+MMRESULT WINAPI waveOutWrite(HWAVEOUT hwo, LPWAVEHDR pwh, UINT cbwh);
+MMRESULT WINAPI waveOutReset(HWAVEOUT hwo);
+
+#endif

@@ -1,0 +1,34 @@
+// The call screening engine: caller identification and decision, the line event handler,
+// line shutdown and voice modem discovery.
+#ifndef RINGWARD_SCREENING_H
+#define RINGWARD_SCREENING_H
+
+#include "platform/platform.h"
+
+enum Verdict { VERDICT_ALLOWED, VERDICT_BLOCKED };
+
+enum : int { kMaxNumberDigits = 30 };
+
+// Brings a telephone number into the one form in which numbers are compared, in place.
+void NormalizeNumber(char *text);
+
+// Sets callerNumber and callerName from the caller-ID fields of a call-information record.
+// The record's dwTotalSize bounds every text read from it.
+void ReadCallerId(const LINECALLINFO *record);
+
+// Matches callerNumber against the accept list, then the block list. On a block match the
+// entry's message file is copied into messageFile.
+Verdict ScreenCaller(void);
+
+// Appends one record to "Calls Received.txt" and flushes it.
+void LogCall(const char *name, const char *number, const char *decision);
+
+// Releases call, line and telephony usage, closes both logs and ends the process with code 0.
+// Runs at most once; a call made while it runs returns at once.
+void ShutdownAndExit(void);
+
+// The line callback handed to the telephony API.
+void CALLBACK LineCallback(DWORD hDevice, DWORD dwMsg, DWORD_PTR dwCallbackInstance,
+                           DWORD_PTR dwParam1, DWORD_PTR dwParam2, DWORD_PTR dwParam3);
+
+#endif

@@ -1,0 +1,77 @@
+// The shared test fixture.
+#include "support.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace test {
+
+void Machine::SetUp() {
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    previousDir = cwd;
+    char pattern[] = "/tmp/ringward-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    sim::Reset();
+    g_state = ScreeningState();
+}
+
+void Machine::TearDown() {
+    if (g_state.eventLog)
+        fclose(g_state.eventLog);
+    if (g_state.callsLog)
+        fclose(g_state.callsLog);
+    g_state = ScreeningState();
+    sim::Reset();
+    ASSERT_EQ(chdir(previousDir.c_str()), 0);
+    std::string command = "rm -rf '" + dir + "'";
+    ASSERT_EQ(system(command.c_str()), 0);
+}
+
+std::string ReadFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFile(const std::string &path, const std::string &content) {
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+}
+
+bool FileExists(const std::string &path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+void OpenLogs() {
+    g_state.eventLog = fopen("EventLog.txt", "a+c");
+    g_state.callsLog = fopen("Calls Received.txt", "a+c");
+    ASSERT_NE(g_state.eventLog, nullptr);
+    ASSERT_NE(g_state.callsLog, nullptr);
+}
+
+std::string BoxesText() {
+    std::ostringstream out;
+    for (const sim::MessageBoxRecord &box : sim::MessageBoxes())
+        out << (box.owner ? "owned" : "none") << "|" << box.caption << "|" << std::hex << box.style
+            << std::dec << "|" << box.text << "\n";
+    return out.str();
+}
+
+static void WriteDumps() {
+    WriteFile("journal.txt", sim::JournalText());
+    WriteFile("boxes.txt", BoxesText());
+}
+
+void DumpOnExit() {
+    atexit(WriteDumps);
+}
+
+} // namespace test

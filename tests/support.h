@@ -1,0 +1,39 @@
+// Shared test fixture: a fresh simulated machine, a fresh working directory and a zeroed state
+// record for every test, and small helpers to read what the program wrote.
+#ifndef RINGWARD_TEST_SUPPORT_H
+#define RINGWARD_TEST_SUPPORT_H
+
+#include "common/state.h"
+#include "platform/sim/sim.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace test {
+
+// Runs each test in its own empty directory on a freshly booted simulated machine.
+class Machine : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::string dir;
+
+  private:
+    std::string previousDir;
+};
+
+std::string ReadFile(const std::string &path);
+void WriteFile(const std::string &path, const std::string &content);
+bool FileExists(const std::string &path);
+
+// Opens both logs the way the program does at start-up.
+void OpenLogs();
+
+// For death tests: registers an exit hook that writes the journal of platform calls to
+// "journal.txt" and the message boxes to "boxes.txt", so the parent can read them afterwards.
+void DumpOnExit();
+std::string BoxesText();
+
+} // namespace test
+
+#endif
