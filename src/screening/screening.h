@@ -31,4 +31,16 @@ void ShutdownAndExit(void);
 void CALLBACK LineCallback(DWORD hDevice, DWORD dwMsg, DWORD_PTR dwCallbackInstance,
                            DWORD_PTR dwParam1, DWORD_PTR dwParam2, DWORD_PTR dwParam3);
 
+// Installs the exception report, registers with the telephony API and opens the line of the
+// first LSI, Agere or Lucent voice modem. 0: the line is open; -1: a failure, already reported.
+LONG InitVoiceModem(void);
+
+// Reads the "Manufacturer" value of the modem key subKey under HKEY_LOCAL_MACHINE into
+// manufacturer. 0 with *out set to it, or -1 after a report.
+LONG GetModemManufacturer(const char *subKey, char **out);
+
+// The first place in text where pattern occurs, letters A to Z compared without regard to case;
+// null when there is none or either text is null or empty.
+const char *StrStrNoCase(const char *text, const char *pattern);
+
 #endif

@@ -2,13 +2,16 @@
 #include "platform/sim/internal.h"
 #include "platform/sim/sim.h"
 
+#include <algorithm>
 #include <deque>
 
 namespace sim {
 
 namespace {
 struct UiState {
-    std::deque<LineMessage> queue;
+    std::deque<std::function<void()>> queue;
+    InputSource *input = nullptr;
+    std::function<void()> idleEnd;
     std::vector<MessageBoxRecord> boxes;
     MessageBoxHandler handler;
 };
@@ -18,8 +21,15 @@ UiState &U() {
 }
 } // namespace
 
-void PostLineMessage(const LineMessage &message) {
-    U().queue.push_back(message);
+void PostLineMessage(const LineMessage &m) {
+    U().queue.push_back([m] {
+        if (m.callback)
+            m.callback(m.hDevice, m.msg, m.instance, m.param1, m.param2, m.param3);
+    });
+}
+
+void PostTask(std::function<void()> task) {
+    U().queue.push_back(std::move(task));
 }
 
 size_t PendingMessages() {
@@ -29,10 +39,9 @@ size_t PendingMessages() {
 bool DispatchOne() {
     if (U().queue.empty())
         return false;
-    LineMessage m = U().queue.front();
+    std::function<void()> message = std::move(U().queue.front());
     U().queue.pop_front();
-    if (m.callback)
-        m.callback(m.hDevice, m.msg, m.instance, m.param1, m.param2, m.param3);
+    message();
     return true;
 }
 
@@ -47,7 +56,58 @@ void DiscardMessages() {
     U().queue.clear();
 }
 
+void SetInputSource(InputSource *source) {
+    U().input = source;
+}
+
+void SetIdleEndHandler(std::function<void()> handler) {
+    U().idleEnd = std::move(handler);
+}
+
+// Nothing waits: let time pass to the next timer, or wait for input. False when nothing can
+// ever happen again.
+static bool WaitForSomething() {
+    uint64_t next = NextTimerDue();
+    if (ClockIsSimulated()) {
+        // Simulated time only moves when nobody could act before the next timer.
+        if (U().input && U().input->Wait(NowMs()))
+            return true;
+        if (next != UINT64_MAX) {
+            Advance(next - std::min(next, NowMs()));
+            return true;
+        }
+        return U().input && U().input->Wait(UINT64_MAX);
+    }
+    if (next <= NowMs()) {
+        RunDueTimers();
+        return true;
+    }
+    if (U().input)
+        return U().input->Wait(next);
+    if (next == UINT64_MAX)
+        return false;
+    Advance(next - NowMs());
+    return true;
+}
+
+void RunMessageLoop(const std::function<bool()> &done) {
+    while (!done()) {
+        RunDueTimers();
+        if (DispatchOne())
+            continue;
+        if (done())
+            break;
+        if (!WaitForSomething()) {
+            if (U().idleEnd)
+                U().idleEnd();
+            return;
+        }
+    }
+}
+
 void ResetMessages() {
+    U().input = nullptr;
+    U().idleEnd = nullptr;
     U().queue.clear();
     U().boxes.clear();
     U().handler = nullptr;

@@ -37,8 +37,9 @@ uint64_t NextTimerDue();
 // Wall-clock seconds now: the start time plus the time passed.
 int64_t WallClockSeconds();
 
-// ---- The user-interface thread's message queue --------------------------------------------
-// Line messages wait here until a message loop dispatches them, one at a time.
+// ---- The user-interface thread's message queue and loop -------------------------------
+// Line messages and window messages wait here, in arrival order, until a message loop
+// dispatches them, one at a time. Nothing is dispatched from inside a platform call.
 
 struct LineMessage {
     LINECALLBACK callback;
@@ -50,10 +51,28 @@ struct LineMessage {
     DWORD_PTR param3;
 };
 void PostLineMessage(const LineMessage &message);
+// Any other message: a window message, a key, a script step. Runs when dispatched.
+void PostTask(std::function<void()> task);
 size_t PendingMessages();
 bool DispatchOne();   // dispatches the first waiting message; false when none waits
 size_t DispatchAll(); // dispatches until the queue is empty; returns how many
 void DiscardMessages();
+
+// Where a waiting message loop gets new input from (the terminal, a script). Wait blocks until
+// input has been posted or until the clock reaches untilMs (UINT64_MAX: no timer is set), and
+// returns false when no input can ever come again.
+class InputSource {
+  public:
+    virtual ~InputSource() = default;
+    virtual bool Wait(uint64_t untilMs) = 0;
+};
+void SetInputSource(InputSource *source); // null: none (tests)
+// What a loop does when nothing can happen any more: no message, no timer, no input.
+void SetIdleEndHandler(std::function<void()> handler);
+
+// The thread's message loop, as every modal dialog and message box runs it: dispatch what
+// waits, let time pass to the next timer, wait for input, until done() is true.
+void RunMessageLoop(const std::function<bool()> &done);
 
 // ---- Message boxes ------------------------------------------------------------------------
 
