@@ -14,6 +14,7 @@ struct UiState {
     std::function<void()> idleEnd;
     std::vector<MessageBoxRecord> boxes;
     MessageBoxHandler handler;
+    std::vector<NoteListener> noteListeners;
 };
 UiState &U() {
     static UiState state;
@@ -105,7 +106,17 @@ void RunMessageLoop(const std::function<bool()> &done) {
     }
 }
 
+void Note(const std::string &text) {
+    for (const NoteListener &listener : U().noteListeners)
+        listener(text);
+}
+
+void AddNoteListener(NoteListener listener) {
+    U().noteListeners.push_back(std::move(listener));
+}
+
 void ResetMessages() {
+    U().noteListeners.clear();
     U().input = nullptr;
     U().idleEnd = nullptr;
     U().queue.clear();

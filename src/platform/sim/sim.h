@@ -116,6 +116,14 @@ void FailNthCall(int nth);
 int CallCount();
 void ClearFaults();
 
+// ---- Notes of what happens on the machine --------------------------------------------------
+// The simulated devices say what they do ("call 1 from 8005551234 rings", "playing
+// ZapMessage.wav, 4.2 s"), for the demo's display and for traces. Listeners see every note.
+
+void Note(const std::string &text);
+using NoteListener = std::function<void(const std::string &)>;
+void AddNoteListener(NoteListener listener);
+
 // ---- Kernel -------------------------------------------------------------------------------
 
 void SetLastErrorValue(DWORD value);
