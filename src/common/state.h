@@ -47,6 +47,7 @@ struct ScreeningState {
     FILE *callsLog; // "Calls Received.txt"; null when closed
 
     CWnd *startStopButton; // control 1000 of the main dialog
+    HWND mainWindow;       // the main dialog's window, owner of the dialog's own message boxes
 };
 
 extern ScreeningState g_state;
