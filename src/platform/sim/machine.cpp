@@ -6,6 +6,7 @@ namespace sim {
 
 void Reset() {
     ResetTelephony();
+    ResetRegistry();
     ResetJournal();
     ResetMessages();
     ResetKernel();
