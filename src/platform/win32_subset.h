@@ -128,6 +128,23 @@ struct tm *_localtime64(const __time64_t *timer);
 FILE *PlatformFopen(const char *path, const char *mode);
 #define fopen PlatformFopen
 
+// The program's heap blocks come from the platform, which journals every calloc, realloc and
+// free, can make an allocation fail, and gives no block of 2 GiB or more, as a 32-bit process
+// could not have one. A free of a block from elsewhere (a library's) is passed straight on.
+void *PlatformCalloc(size_t count, size_t size);
+void *PlatformRealloc(void *block, size_t size);
+void PlatformFree(void *block);
+#define calloc PlatformCalloc
+#define realloc PlatformRealloc
+#define free PlatformFree
+#ifdef __cplusplus
+namespace std {
+using ::PlatformCalloc;
+using ::PlatformFree;
+using ::PlatformRealloc;
+} // namespace std
+#endif
+
 // ---- User interface -----------------------------------------------------------------------
 
 #define MB_OK 0x00000000L

@@ -10,6 +10,7 @@ void ResetMessages();
 void ResetJournal();
 void ResetKernel();
 void ResetTelephony();
+void ResetMemory();
 void ResetRegistry();
 
 } // namespace sim

@@ -8,6 +8,7 @@ void Reset() {
     ResetTelephony();
     ResetRegistry();
     ResetJournal();
+    ResetMemory();
     ResetMessages();
     ResetKernel();
     ResetClock();
