@@ -1,6 +1,8 @@
 // The shared test fixture.
 #include "support.h"
 
+#include "platform/sim/telephony.h"
+
 #include <fstream>
 #include <sstream>
 #include <stdlib.h>
@@ -63,6 +65,35 @@ std::string BoxesText() {
         out << (box.owner ? "owned" : "none") << "|" << box.caption << "|" << std::hex << box.style
             << std::dec << "|" << box.text << "\n";
     return out.str();
+}
+
+OpenedLine OpenModemLine(LINECALLBACK callback) {
+    sim::TheLineService().Devices().push_back(sim::VoiceModemDevice(sim::kDefaultModemKey, 0));
+    OpenedLine opened = {0, 0};
+    DWORD devices = 0, version = 0x00020002, negotiated = 0;
+    LINEINITIALIZEEXPARAMS params = {};
+    params.dwTotalSize = sizeof params;
+    params.dwOptions = LINEINITIALIZEEXOPTION_USEHIDDENWINDOW;
+    LINEEXTENSIONID extension;
+    EXPECT_EQ(lineInitializeExA(&opened.app, NULL, callback, "test", &devices, &version, &params),
+              0);
+    EXPECT_EQ(lineNegotiateAPIVersion(opened.app, 0, 0x00020000, version, &negotiated, &extension),
+              0);
+    EXPECT_EQ(lineOpenA(opened.app, 0, &opened.line, negotiated, 0, 1, LINECALLPRIVILEGE_OWNER,
+                        LINEMEDIAMODE_AUTOMATEDVOICE, NULL),
+              0);
+    sim::ClearJournal();
+    return opened;
+}
+
+HCALL RingInCall() {
+    sim::CallConfig call;
+    call.number = "8005551234";
+    call.name = "TEST CALLER";
+    int number = sim::TheLineService().ScheduleCall(call, sim::NowMs());
+    sim::RunDueTimers();
+    sim::DiscardMessages();
+    return sim::TheLineService().CallHandle(number);
 }
 
 static void WriteDumps() {

@@ -29,6 +29,17 @@ bool FileExists(const std::string &path);
 // Opens both logs the way the program does at start-up.
 void OpenLogs();
 
+// Registers with the simulated telephony service, with callback, and opens the line of a
+// voice modem on device 0, the way modem discovery does. Clears the journal afterwards.
+struct OpenedLine {
+    HLINEAPP app;
+    HLINE line;
+};
+OpenedLine OpenModemLine(LINECALLBACK callback);
+
+// Lets a call ring in on the open line now and returns its handle; its messages are discarded.
+HCALL RingInCall();
+
 // For death tests: registers an exit hook that writes the journal of platform calls to
 // "journal.txt" and the message boxes to "boxes.txt", so the parent can read them afterwards.
 void DumpOnExit();

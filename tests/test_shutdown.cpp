@@ -1,23 +1,31 @@
 // ShutdownAndExit: the fixed release order, the pause after the drop, its reports when a release
 // fails, both logs closed, exit code 0, and the latch against a nested call.
 #include "screening/screening.h"
+#include "platform/sim/telephony.h"
 #include "support.h"
 
 #include <string>
+#include <vector>
 
 namespace {
 
+void CALLBACK IgnoreMessage(DWORD, DWORD, DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR) {}
+
 class ShutdownTest : public test::Machine {
   protected:
-    // Runs ShutdownAndExit in a child process with the given handles and checks exit code 0.
-    void RunShutdown(HCALL call, HLINE line, HLINEAPP app, void (*arrange)() = nullptr) {
+    // Runs ShutdownAndExit in a child process, with a ringing call on an open line, and checks
+    // exit code 0. withCall, withLine, withApp choose which handles the state record holds.
+    void RunShutdown(bool withCall, bool withLine, bool withApp, void (*arrange)() = nullptr) {
         remove("EventLog.txt");
         EXPECT_EXIT(
             {
                 test::OpenLogs();
-                g_state.hCall = call;
-                g_state.hLine = line;
-                g_state.hLineApp = app;
+                test::OpenedLine opened = test::OpenModemLine(IgnoreMessage);
+                HCALL call = test::RingInCall();
+                sim::ClearJournal();
+                g_state.hCall = withCall ? call : 0;
+                g_state.hLine = withLine ? opened.line : 0;
+                g_state.hLineApp = withApp ? opened.app : 0;
                 if (arrange)
                     arrange();
                 test::DumpOnExit();
@@ -34,17 +42,17 @@ class ShutdownTest : public test::Machine {
 };
 
 TEST_F(ShutdownTest, ReleasesCallLineAndUsageInOrder) {
-    RunShutdown(0x10005, 0x20003, 0x30001);
-    EXPECT_EQ(journal, "[0] lineDrop(65541, 0, 0) = 1\n"
-                       "[1000] lineDeallocateCall(65541) = 0\n"
-                       "[1000] lineClose(131075) = 0\n"
+    RunShutdown(true, true, true);
+    EXPECT_EQ(journal, "[0] lineDrop(65537, 0, 0) = 1\n"
+                       "[1000] lineDeallocateCall(65537) = 0\n"
+                       "[1000] lineClose(131073) = 0\n"
                        "[1000] lineShutdown(196609) = 0\n");
     EXPECT_EQ(boxes, "");
     EXPECT_EQ(eventLog, "");
 }
 
 TEST_F(ShutdownTest, WithNothingOpenOnlyTheLogsAreClosed) {
-    RunShutdown(0, 0, 0);
+    RunShutdown(false, false, false);
     EXPECT_EQ(journal, "");
     EXPECT_EQ(boxes, "");
 }
@@ -63,40 +71,56 @@ TEST_F(ShutdownTest, LogsAreClosedEvenWhenNeverOpened) {
 struct ReleaseFailure {
     const char *function;
     int64_t result;
-    const char *report;
+    std::vector<const char *> reports;
 };
 
 TEST_F(ShutdownTest, EveryFailedReleaseIsReportedAndTheRestStillRuns) {
+    const char *kDropReport = "Ringward: -2147483624, SHU 300: S - Error hanging up line.\nGLE = 0";
     const ReleaseFailure cases[] = {
-        {"lineDrop", (LONG)LINEERR_INVALCALLHANDLE,
-         "Ringward: -2147483624, SHU 300: S - Error hanging up line.\nGLE = 0"},
-        {"lineDeallocateCall", (LONG)LINEERR_INVALCALLSTATE,
-         "Ringward: -2147483620, SHU 320: S - Error deallocating call.\nGLE = 0"},
-        {"lineClose", (LONG)LINEERR_INVALLINEHANDLE,
-         "Ringward: -2147483605, SHU 340: W - Error closing device.\nGLE = 0"},
-        {"lineShutdown", (LONG)LINEERR_INVALAPPHANDLE,
-         "Ringward: -2147483628, SHU 360: W - Error shutting down device.\nGLE = 0"},
+        // A call that was not dropped is still ringing: it cannot be deallocated either.
+        {"lineDrop",
+         (LONG)LINEERR_INVALCALLHANDLE,
+         {kDropReport, "Ringward: -2147483620, SHU 320: S - Error deallocating call.\nGLE = 0"}},
+        {"lineDeallocateCall",
+         (LONG)LINEERR_INVALCALLSTATE,
+         {"Ringward: -2147483620, SHU 320: S - Error deallocating call.\nGLE = 0"}},
+        {"lineClose",
+         (LONG)LINEERR_INVALLINEHANDLE,
+         {"Ringward: -2147483605, SHU 340: W - Error closing device.\nGLE = 0"}},
+        {"lineShutdown",
+         (LONG)LINEERR_INVALAPPHANDLE,
+         {"Ringward: -2147483628, SHU 360: W - Error shutting down device.\nGLE = 0"}},
     };
     for (const ReleaseFailure &c : cases) {
         static const ReleaseFailure *current;
         current = &c;
-        RunShutdown(7, 8, 9, [] { sim::FailCall(current->function, current->result); });
-        EXPECT_NE(journal.find("lineDeallocateCall(7)"), std::string::npos) << c.function;
-        EXPECT_NE(journal.find("lineClose(8)"), std::string::npos) << c.function;
-        EXPECT_NE(journal.find("lineShutdown(9)"), std::string::npos) << c.function;
-        // The report follows the pause after the drop.
-        EXPECT_EQ(boxes,
-                  std::string("none|Ringward|10010|Mon Dec 07 14:47:29 2026\n") + c.report + "\n")
-            << c.function;
-        EXPECT_NE(eventLog.find(c.report), std::string::npos) << c.function;
-        EXPECT_EQ(eventLog.find("Ringward", eventLog.find("Ringward") + 1), std::string::npos);
+        RunShutdown(true, true, true, [] { sim::FailCall(current->function, current->result); });
+        EXPECT_NE(journal.find("lineDeallocateCall(65537)"), std::string::npos) << c.function;
+        EXPECT_NE(journal.find("lineClose(131073)"), std::string::npos) << c.function;
+        EXPECT_NE(journal.find("lineShutdown(196609)"), std::string::npos) << c.function;
+        // Every report follows the pause after the drop, in the log and in its own box.
+        std::string expectedBoxes, expectedLog;
+        for (const char *report : c.reports) {
+            expectedBoxes +=
+                std::string("none|Ringward|10010|Mon Dec 07 14:47:29 2026\n") + report + "\n";
+            expectedLog += std::string("Mon Dec 07 14:47:29 2026\n") + report + "\n\n";
+        }
+        EXPECT_EQ(boxes, expectedBoxes) << c.function;
+        EXPECT_EQ(eventLog, expectedLog) << c.function;
     }
 }
 
 TEST_F(ShutdownTest, AcceptedDropPassesWithItsRequestId) {
-    RunShutdown(5, 0, 0, [] { sim::FailCall("lineDrop", 77); });
+    // The drop is taken as given; the call is idle by the time it is deallocated.
+    RunShutdown(true, false, false, [] {
+        sim::FailCall("lineDrop", 77);
+        sim::TheLineService().HangUpFarEnd(1);
+    });
     EXPECT_EQ(boxes, "");
-    RunShutdown(5, 0, 0, [] { sim::FailCall("lineDrop", 0); });
+    RunShutdown(true, false, false, [] {
+        sim::FailCall("lineDrop", 0);
+        sim::TheLineService().HangUpFarEnd(1);
+    });
     EXPECT_EQ(boxes, "");
 }
 
@@ -131,11 +155,11 @@ void NestedShutdownFromTheBoxLoop() {
 }
 
 TEST_F(ShutdownTest, NestedCallDuringAReportReturnsAtOnce) {
-    RunShutdown(5, 6, 7, NestedShutdownFromTheBoxLoop);
-    EXPECT_EQ(journal, "[0] lineDrop(5, 0, 0) = -2147483576\n"
-                       "[1000] lineDeallocateCall(5) = 0\n"
-                       "[1000] lineClose(6) = 0\n"
-                       "[1000] lineShutdown(7) = 0\n");
+    RunShutdown(true, true, true, NestedShutdownFromTheBoxLoop);
+    EXPECT_EQ(journal, "[0] lineDrop(65537, 0, 0) = -2147483576\n"
+                       "[1000] lineDeallocateCall(65537) = -2147483620\n"
+                       "[1000] lineClose(131073) = 0\n"
+                       "[1000] lineShutdown(196609) = 0\n");
     EXPECT_NE(
         eventLog.find("SHU 300: S - Error hanging up line.\nGLE = 0\n\nnested call returned\n"),
         std::string::npos)

@@ -1,42 +1,49 @@
-// The simulated telephony service, as far as releasing calls, lines and the usage goes.
+// The telephony service inside the simulated operating system: its messages wait in the user-
+// interface thread's queue, and its own timeline runs on the machine's clock.
 #include "platform/sim/internal.h"
-#include "platform/sim/journal.h"
+#include "platform/sim/telephony.h"
 #include "platform/sim/sim.h"
 
+namespace sim {
+
 namespace {
-LONG nextRequestId = 1;
+class MachineHost : public LineHost {
+  public:
+    uint64_t NowMs() override { return sim::NowMs(); }
+    void Deliver(LINECALLBACK callback, DWORD hDevice, DWORD msg, DWORD_PTR instance, DWORD_PTR p1,
+                 DWORD_PTR p2, DWORD_PTR p3) override {
+        PostLineMessage({callback, hDevice, msg, instance, p1, p2, p3});
+    }
+    void WakeAt(uint64_t ms) override {
+        AddTimer(ms, [] { TheLineService().RunDue(); });
+    }
+    void Note(const std::string &text) override { sim::Note(text); }
+};
+} // namespace
+
+LineService &TheLineService() {
+    static MachineHost host;
+    static LineService service(&host);
+    return service;
 }
 
-void sim::ResetTelephony() {
-    nextRequestId = 1;
+void ResetTelephony() {
+    TheLineService().Reset();
 }
 
-LONG WINAPI lineDrop(HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize) {
-    int64_t result;
-    if (sim::Enter("lineDrop", {hCall, sim::Ptr(lpsUserUserInfo), dwSize}, NULL, &result))
-        return (LONG)sim::Finish(result);
-    if (hCall == 0)
-        return (LONG)sim::Finish((LONG)LINEERR_INVALCALLHANDLE);
-    return (LONG)sim::Finish(nextRequestId++);
+} // namespace sim
+
+namespace sim {
+
+const char kDefaultModemKey[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E96D-E325-11CE-BFC1-08002BE10318}\\0000";
+
+LineDeviceConfig VoiceModemDevice(const std::string &keyPath, DWORD waveOutId) {
+    LineDeviceConfig device;
+    device.name = "Agere Systems HDA Modem";
+    device.devSpecific = ModemDevSpecific(keyPath);
+    device.waveOutId = waveOutId;
+    return device;
 }
 
-LONG WINAPI lineDeallocateCall(HCALL hCall) {
-    int64_t result;
-    if (sim::Enter("lineDeallocateCall", {hCall}, NULL, &result))
-        return (LONG)sim::Finish(result);
-    return (LONG)sim::Finish(hCall ? 0 : (LONG)LINEERR_INVALCALLHANDLE);
-}
-
-LONG WINAPI lineClose(HLINE hLine) {
-    int64_t result;
-    if (sim::Enter("lineClose", {hLine}, NULL, &result))
-        return (LONG)sim::Finish(result);
-    return (LONG)sim::Finish(hLine ? 0 : (LONG)LINEERR_INVALLINEHANDLE);
-}
-
-LONG WINAPI lineShutdown(HLINEAPP hLineApp) {
-    int64_t result;
-    if (sim::Enter("lineShutdown", {hLineApp}, NULL, &result))
-        return (LONG)sim::Finish(result);
-    return (LONG)sim::Finish(hLineApp ? 0 : (LONG)LINEERR_INVALAPPHANDLE);
-}
+} // namespace sim

@@ -1,0 +1,172 @@
+// The simulated telephony service: line devices of voice modems, registration, line opening,
+// incoming calls and the asynchronous requests on them, as a modem's service provider behaves
+// as far as the program relies on it.
+//
+// Portable standard C++ on purpose: the same core runs inside the simulated operating system on
+// Linux and inside a telephony DLL that stands in for the real one under Wine. What differs
+// between the two, time and the delivery of line messages, is the LineHost's business.
+#ifndef RINGWARD_SIM_LINE_SERVICE_H
+#define RINGWARD_SIM_LINE_SERVICE_H
+
+#include "platform/platform.h"
+
+#include <functional>
+#include <map>
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// What the service needs from the system it runs in.
+class LineHost {
+  public:
+    virtual ~LineHost() = default;
+    virtual uint64_t NowMs() = 0;
+    // Queues a line message for the application's thread; it is handed to the callback later,
+    // from the application's message loop.
+    virtual void Deliver(LINECALLBACK callback, DWORD hDevice, DWORD msg, DWORD_PTR instance,
+                         DWORD_PTR param1, DWORD_PTR param2, DWORD_PTR param3) = 0;
+    // Asks to have LineService::RunDue called once the clock reaches ms.
+    virtual void WakeAt(uint64_t ms) = 0;
+    virtual void Note(const std::string &text) = 0;
+};
+
+enum : DWORD {
+    kTelephonyVersion = 0x00030001, // what lineInitializeExA reports as the highest version
+    kModemVersion = 0x00030000,     // highest version a modem line negotiates by default
+};
+
+// One line device, as discovery sees it.
+struct LineDeviceConfig {
+    std::string name = "Voice Modem";
+    DWORD maxVersion = kModemVersion; // 0: negotiation fails
+    LONG negotiateResult = 0;         // non-zero: the negotiation's error
+    LONG capsResult = 0;              // non-zero: lineGetDevCapsA's error (e.g. RESOURCEUNAVAIL)
+    DWORD bearerModes = LINEBEARERMODE_VOICE | LINEBEARERMODE_DATA;
+    DWORD mediaModes =
+        LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE | LINEMEDIAMODE_DATAMODEM;
+    DWORD lineFeatures = LINEFEATURE_MAKECALL;
+    std::string devSpecific; // the device-specific block, byte for byte
+    LONG openResult = 0;     // non-zero: lineOpenA's error (e.g. ALLOCATED when busy)
+    DWORD waveOutId = 0;     // answer to lineGetIDA "wave/out"
+};
+
+// The device-specific block of a modem line: two words, then the modem's registry key path.
+std::string ModemDevSpecific(const std::string &keyPath);
+
+// An incoming call and how its caller behaves.
+struct CallConfig {
+    bool callerIdDelivered = true; // false: no caller-ID message at all
+    bool numberDelivered = true;
+    std::string number;
+    bool nameDelivered = true;
+    std::string name;
+    int rings = 4;              // rings before the caller gives up, if nobody answers
+    int64_t hangUpAfterMs = -1; // far end hangs up this long after being connected; -1 never
+    DWORD device = 0;           // line device the call comes in on
+};
+
+enum : uint64_t {
+    kRingPeriodMs = 6000,    // a ring cycle on a North American line
+    kCallerIdDelayMs = 2500, // caller ID arrives in the pause after the first ring
+    kAnswerDelayMs = 300,    // lineAnswer: reply, then connected
+    kDropDelayMs = 100,      // lineDrop: reply, then idle
+    kReplyDelayMs = 50,
+};
+
+class LineService {
+  public:
+    explicit LineService(LineHost *host);
+
+    // Machine set-up.
+    void Reset();
+    std::vector<LineDeviceConfig> &Devices() { return devices; }
+    int ScheduleCall(const CallConfig &call, uint64_t atMs); // returns the call's number, 1..
+    // Posts a message exactly as given, to the callback of the open line, at atMs.
+    void InjectMessage(uint64_t atMs, DWORD hDevice, DWORD msg, DWORD_PTR p1, DWORD_PTR p2,
+                       DWORD_PTR p3);
+    // Makes the far end of a call (by its number) hang up now.
+    void HangUpFarEnd(int callNumber);
+    void RunDue();
+
+    // What tests may look at.
+    HLINEAPP AppHandle() const { return app.handle; }
+    HLINE OpenLine() const { return line.handle; }
+    HCALL CallHandle(int callNumber) const;
+    bool CallAllocated(HCALL call) const;
+    DWORD CallState(HCALL call) const;
+
+    // The telephony API.
+    LONG InitializeEx(LPHLINEAPP lphLineApp, LINECALLBACK callback, LPDWORD lpdwNumDevs,
+                      LPDWORD lpdwAPIVersion, LPLINEINITIALIZEEXPARAMS params);
+    LONG NegotiateAPIVersion(HLINEAPP hLineApp, DWORD deviceId, DWORD low, DWORD high,
+                             LPDWORD lpdwAPIVersion, LPLINEEXTENSIONID extensionId);
+    LONG GetDevCaps(HLINEAPP hLineApp, DWORD deviceId, DWORD version, LPLINEDEVCAPS caps);
+    LONG Open(HLINEAPP hLineApp, DWORD deviceId, LPHLINE lphLine, DWORD version, DWORD_PTR instance,
+              DWORD privileges, DWORD mediaModes);
+    LONG GetCallInfo(HCALL hCall, LPLINECALLINFO info);
+    LONG Answer(HCALL hCall);
+    LONG GetID(HLINE hLine, DWORD select, LPVARSTRING id, LPCSTR deviceClass);
+    LONG Drop(HCALL hCall);
+    LONG DeallocateCall(HCALL hCall);
+    LONG Close(HLINE hLine);
+    LONG Shutdown(HLINEAPP hLineApp);
+
+  private:
+    struct Call {
+        int number;
+        CallConfig config;
+        HCALL handle = 0;
+        DWORD state = 0;
+        bool allocated = false;
+        int ringsDone = 0;
+        bool idArrived = false; // the caller ID has come in the pause after the first ring
+        int giveUpEvent = 0;    // pending "caller gives up" event, 0 = none
+    };
+    struct App {
+        HLINEAPP handle = 0;
+        LINECALLBACK callback = nullptr;
+        DWORD version = 0;
+    };
+    struct Line {
+        HLINE handle = 0;
+        DWORD device = 0;
+        DWORD version = 0;
+        DWORD_PTR instance = 0;
+    };
+
+    int At(uint64_t ms, std::function<void()> action);
+    void Cancel(int event);
+    void Post(DWORD hDevice, DWORD msg, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3);
+    void PostLater(uint64_t delayMs, std::function<void()> action);
+    void Reply(LONG requestId, LONG outcome, uint64_t delayMs);
+    void SetState(Call &call, DWORD state, DWORD detail);
+    void Arrive(Call &call);
+    void Ring(Call &call);
+    void DeliverCallerId(Call &call);
+    void GiveUp(Call &call);
+    Call *Find(HCALL hCall);
+    const Call *Find(HCALL hCall) const;
+    DWORD NegotiatedFor(DWORD deviceId) const;
+
+    LineHost *host;
+    std::vector<LineDeviceConfig> devices;
+    std::vector<Call> calls;
+    std::map<DWORD, DWORD> negotiated; // device id -> version agreed for it
+    App app;
+    Line line;
+    std::multimap<uint64_t, std::pair<int, std::function<void()>>> events;
+    int nextEvent = 1;
+    LONG nextRequest = 1;
+    HCALL nextCall = 0x10001;
+    HLINE nextLine = 0x20001;
+    HLINEAPP nextApp = 0x30001;
+};
+
+// The service instance of the system this is built into.
+LineService &TheLineService();
+
+} // namespace sim
+
+#endif
