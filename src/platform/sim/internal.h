@@ -11,6 +11,8 @@ void ResetJournal();
 void ResetKernel();
 void ResetTelephony();
 void ResetMemory();
+void ResetMmio();
+void ResetWaveOut();
 void ResetRegistry();
 
 } // namespace sim

@@ -9,6 +9,8 @@ void Reset() {
     ResetRegistry();
     ResetJournal();
     ResetMemory();
+    ResetMmio();
+    ResetWaveOut();
     ResetMessages();
     ResetKernel();
     ResetClock();
