@@ -9,7 +9,6 @@
 
 static const char kNoNumber[] = "N";
 static const char kNoName[] = "No CID Name";
-enum : int { kTimeTextSize = 32 };
 
 static int IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -123,13 +122,17 @@ static const char *Group(const char *number, size_t start) {
     return strlen(number) > start ? number + start : "";
 }
 
-void LogCall(const char *name, const char *number, const char *decision) {
-    char timeText[kTimeTextSize];
+void FormatCallTime(char *out) {
     __time64_t now = _time64(NULL);
     const struct tm *local = _localtime64(&now);
-    if (!local || strftime(timeText, sizeof timeText, "%m/%d/%Y %H:%M:%S", local) == 0)
-        timeText[0] = '\0';
-    timeText[kTimeTextSize - 1] = '\0';
+    if (!local || strftime(out, kCallTimeSize, "%m/%d/%Y %H:%M:%S", local) == 0)
+        out[0] = '\0';
+    out[kCallTimeSize - 1] = '\0';
+}
+
+void LogCall(const char *name, const char *number, const char *decision) {
+    char timeText[kCallTimeSize];
+    FormatCallTime(timeText);
 
     const char *label = NULL;
     switch (number[0]) {

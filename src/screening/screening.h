@@ -43,4 +43,19 @@ LONG GetModemManufacturer(const char *subKey, char **out);
 // null when there is none or either text is null or empty.
 const char *StrStrNoCase(const char *text, const char *pattern);
 
+// ---- Shared by the engine's routines --------------------------------------------------------
+
+enum : int { kCallTimeSize = 32 }; // "%m/%d/%Y %H:%M:%S" and its NUL, with room to spare
+
+// The local time now as "%m/%d/%Y %H:%M:%S", in a kCallTimeSize buffer.
+void FormatCallTime(char *out);
+
+// Fetches a variable-size telephony record: a block of firstSize bytes, zero-filled, with its
+// dwTotalSize set, is handed to fill; while the platform asks for more (too small, or a
+// dwNeededSize above the block), the block grows to exactly dwNeededSize and fill runs again.
+// Returns fill's last result. *block is the record, or null when an allocation failed;
+// *blockSize is its size.
+typedef LONG (*RecordFiller)(void *block, void *context);
+LONG FetchRecord(DWORD firstSize, RecordFiller fill, void *context, void **block, DWORD *blockSize);
+
 #endif
