@@ -155,29 +155,6 @@ TEST_F(MmioTest, AscendingSkipsThePadByteOfAnOddChunk) {
     EXPECT_EQ(mmioClose(file, 0), 0u);
 }
 
-TEST_F(MmioTest, ListsAreFoundByTheirType) {
-    HMMIO file = Open(Riff("WAVE", Chunk("LIST", "adtlxxxx") + Chunk("LIST", "INFOyy")));
-    MMCKINFO riff = {}, list = {};
-    riff.fccType = kWave;
-    ASSERT_EQ(mmioDescend(file, &riff, NULL, MMIO_FINDRIFF), 0u);
-    list.fccType = mmioFOURCC('I', 'N', 'F', 'O');
-    ASSERT_EQ(mmioDescend(file, &list, &riff, MMIO_FINDLIST), 0u);
-    EXPECT_EQ(list.cksize, 6u);
-    EXPECT_EQ(list.dwDataOffset, 12u + 16 + 8);
-    char body[2];
-    EXPECT_EQ(mmioRead(file, body, 2), 2); // the file stands after the list type
-    EXPECT_EQ(std::string(body, 2), "yy");
-    EXPECT_EQ(mmioClose(file, 0), 0u);
-}
-
-TEST_F(MmioTest, ATextFileHasNoRiffChunk) {
-    HMMIO file = Open("Hello, this is a text file named .wav and nothing else.\n");
-    MMCKINFO riff = {};
-    riff.fccType = kWave;
-    EXPECT_EQ(mmioDescend(file, &riff, NULL, MMIO_FINDRIFF), (MMRESULT)MMIOERR_CHUNKNOTFOUND);
-    EXPECT_EQ(mmioClose(file, 0), 0u);
-}
-
 TEST_F(MmioTest, UnknownHandlesAreRefused) {
     HMMIO bogus = (HMMIO)(uintptr_t)0x77;
     MMCKINFO ck = {};

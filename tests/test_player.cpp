@@ -268,16 +268,6 @@ TEST_F(PlayerTest, AFileThatWillNotOpenIsReportedWithItsPath) {
     EXPECT_EQ(test::ReadFile("EventLog.txt"), log);
 }
 
-TEST_F(PlayerTest, TheOpenReportCarriesTheErrorTheOpenGave) {
-    sim::FailCall("mmioOpenA", MMIOERR_SHARINGVIOLATION);
-    test::WriteFile("msg.wav", test::PcmWave(1, 8000, 16, Samples(80)));
-    EXPECT_EQ(PlayFile("msg.wav"), 0u);
-    ASSERT_EQ(sim::MessageBoxes().size(), 1u);
-    EXPECT_NE(sim::MessageBoxes()[0].text.find("Ringward: 269, PLA 300: F - Error during "
-                                               "mmioOpen.\nfile path: msg.wav\nGLE = "),
-              std::string::npos);
-}
-
 struct Unplayable {
     const char *what;
     std::string format;

@@ -2,12 +2,12 @@
 // into memory, plays the samples as one buffer and waits, polling, until the device is done.
 //
 // The blocks are freed only once the device has let go of them, and the device's messages are
-// shown only after that, because a message box runs a message loop that may go on for long.
+// shown only after that: a message box runs a message loop, in which a line event may end the
+// program before the box returns.
 #include "playback/player.h"
 
 #include "diag/errhan.h"
 
-#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -17,8 +17,9 @@ enum : int {
     kPollMs = 20,          // between two looks at the header's done flag
 };
 enum : DWORD {
-    kPcmRecordSize = 16,    // what a device reads of a PCM format record
-    kFormatHeaderSize = 18, // a WAVEFORMATEX up to cbSize, which announces the bytes after it
+    kPcmRecordSize = 16,       // what a device reads of a PCM format record
+    kFormatHeaderSize = 18,    // a WAVEFORMATEX up to cbSize, which announces the bytes after it
+    kLargestRead = 0x7FFFFFFF, // the most one mmioRead can be asked for
 };
 
 static const UINT kPlainBox = MB_OK; // no icon: these are not failure reports
@@ -48,10 +49,10 @@ static HMMIO OpenMessageFile(const char *fileName) {
     return file;
 }
 
-// Reads the whole body of the chunk just descended into into a new zero-filled block. Null when
-// no block can be had or the file holds less than the chunk announces.
+// Reads the body of the chunk the file stands in into a new zero-filled block. Null when no
+// block can be had or the file holds less than the chunk announces.
 static char *ReadChunkBody(HMMIO file, const MMCKINFO *chunk) {
-    if (chunk->cksize > (DWORD)LONG_MAX) // more than one read can return
+    if (chunk->cksize > kLargestRead)
         return NULL;
     char *block = (char *)calloc(chunk->cksize, 1);
     if (!block)

@@ -76,9 +76,9 @@ bool Consistent(const WAVEFORMATEX &f) {
 }
 
 bool PlaysNatively(const WaveOutDevice &device, const WAVEFORMATEX &f) {
-    for (const WaveFormatSpec &spec : device.nativeFormats)
-        if (spec.formatTag == f.wFormatTag && spec.channels == f.nChannels &&
-            spec.samplesPerSec == f.nSamplesPerSec && spec.bitsPerSample == f.wBitsPerSample)
+    for (const WaveFormatSpec &native : device.nativeFormats)
+        if (native.formatTag == f.wFormatTag && native.channels == f.nChannels &&
+            native.samplesPerSec == f.nSamplesPerSec && native.bitsPerSample == f.wBitsPerSample)
             return true;
     return false;
 }
