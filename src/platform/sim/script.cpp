@@ -1,0 +1,527 @@
+// Reading scripts of the simulated machine. Portable standard C++.
+#include "platform/sim/script.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdlib.h>
+
+namespace sim {
+
+namespace {
+
+struct Word {
+    std::string key;   // before "=", or empty
+    std::string value; // the word itself, or what follows "="
+};
+
+struct Parser {
+    Script *script = nullptr;
+    std::string baseDir;
+    std::string error;
+    int line = 0;
+    uint64_t lastAtMs = 0;
+
+    bool Fail(const std::string &what) {
+        error = std::to_string(line) + ": " + what;
+        return false;
+    }
+};
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Reads a quoted text starting at text[i] (the quote); false when it does not end.
+bool ReadQuoted(const std::string &text, size_t &i, std::string &out) {
+    char quote = text[i++];
+    while (i < text.size() && text[i] != quote) {
+        char c = text[i++];
+        if (quote == '\'' || c != '\\' || i >= text.size()) {
+            out += c;
+            continue;
+        }
+        char e = text[i++];
+        if (e == 'n')
+            out += '\n';
+        else if (e == 'r')
+            out += '\r';
+        else if (e == 't')
+            out += '\t';
+        else if (e == 'x' && i + 1 < text.size() && HexDigit(text[i]) >= 0 &&
+                 HexDigit(text[i + 1]) >= 0) {
+            out += (char)(HexDigit(text[i]) * 16 + HexDigit(text[i + 1]));
+            i += 2;
+        } else
+            out += e;
+    }
+    if (i >= text.size())
+        return false;
+    i++; // the closing quote
+    return true;
+}
+
+// Splits a line into words; a word may be key=value, and either part may be quoted.
+bool SplitWords(const std::string &text, std::vector<Word> &words) {
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == ' ' || text[i] == '\t' || text[i] == '\r') {
+            i++;
+            continue;
+        }
+        if (text[i] == '#')
+            break;
+        Word word;
+        std::string *part = &word.value;
+        while (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '\r') {
+            if (text[i] == '"' || text[i] == '\'') {
+                if (!ReadQuoted(text, i, *part))
+                    return false;
+            } else if (text[i] == '=' && part == &word.value && word.key.empty()) {
+                word.key = word.value;
+                word.value.clear();
+                i++;
+            } else {
+                *part += text[i++];
+            }
+        }
+        words.push_back(word);
+    }
+    return true;
+}
+
+bool ParseNumber(const std::string &word, int64_t *value) {
+    if (word.empty())
+        return false;
+    char *end = nullptr;
+    long long parsed = strtoll(word.c_str(), &end, 0);
+    if (*end != '\0') {
+        // Large hexadecimal codes such as 0x8000004D do not fit a signed parse's sign rules.
+        unsigned long long u = strtoull(word.c_str(), &end, 0);
+        if (*end != '\0')
+            return false;
+        parsed = (long long)u;
+    }
+    *value = parsed;
+    return true;
+}
+
+bool ParseSeconds(const std::string &word, uint64_t *ms) {
+    char *end = nullptr;
+    double seconds = strtod(word.c_str(), &end);
+    if (word.empty() || *end != '\0' || seconds < 0 || seconds > 1e9)
+        return false;
+    *ms = (uint64_t)(seconds * 1000.0 + 0.5);
+    return true;
+}
+
+const std::map<std::string, int64_t> &ResultNames() {
+    static const std::map<std::string, int64_t> names = {
+        {"LINEERR_ALLOCATED", (LONG)LINEERR_ALLOCATED},
+        {"LINEERR_BADDEVICEID", (LONG)LINEERR_BADDEVICEID},
+        {"LINEERR_INCOMPATIBLEAPIVERSION", (LONG)LINEERR_INCOMPATIBLEAPIVERSION},
+        {"LINEERR_INUSE", (LONG)LINEERR_INUSE},
+        {"LINEERR_INVALAPPHANDLE", (LONG)LINEERR_INVALAPPHANDLE},
+        {"LINEERR_INVALCALLHANDLE", (LONG)LINEERR_INVALCALLHANDLE},
+        {"LINEERR_INVALCALLSTATE", (LONG)LINEERR_INVALCALLSTATE},
+        {"LINEERR_INVALDEVICECLASS", (LONG)LINEERR_INVALDEVICECLASS},
+        {"LINEERR_INVALLINEHANDLE", (LONG)LINEERR_INVALLINEHANDLE},
+        {"LINEERR_INVALPOINTER", (LONG)LINEERR_INVALPOINTER},
+        {"LINEERR_NODEVICE", (LONG)LINEERR_NODEVICE},
+        {"LINEERR_NODRIVER", (LONG)LINEERR_NODRIVER},
+        {"LINEERR_NOMEM", (LONG)LINEERR_NOMEM},
+        {"LINEERR_OPERATIONFAILED", (LONG)LINEERR_OPERATIONFAILED},
+        {"LINEERR_OPERATIONUNAVAIL", (LONG)LINEERR_OPERATIONUNAVAIL},
+        {"LINEERR_RESOURCEUNAVAIL", (LONG)LINEERR_RESOURCEUNAVAIL},
+        {"LINEERR_STRUCTURETOOSMALL", (LONG)LINEERR_STRUCTURETOOSMALL},
+        {"LINEERR_UNINITIALIZED", (LONG)LINEERR_UNINITIALIZED},
+        {"MMSYSERR_ERROR", MMSYSERR_ERROR},
+        {"MMSYSERR_BADDEVICEID", MMSYSERR_BADDEVICEID},
+        {"MMSYSERR_ALLOCATED", MMSYSERR_ALLOCATED},
+        {"MMSYSERR_INVALHANDLE", MMSYSERR_INVALHANDLE},
+        {"MMSYSERR_NODRIVER", MMSYSERR_NODRIVER},
+        {"MMSYSERR_NOMEM", MMSYSERR_NOMEM},
+        {"WAVERR_BADFORMAT", WAVERR_BADFORMAT},
+        {"WAVERR_STILLPLAYING", WAVERR_STILLPLAYING},
+        {"WAVERR_UNPREPARED", WAVERR_UNPREPARED},
+        {"MMIOERR_FILENOTFOUND", MMIOERR_FILENOTFOUND},
+        {"MMIOERR_ACCESSDENIED", MMIOERR_ACCESSDENIED},
+        {"MMIOERR_CHUNKNOTFOUND", MMIOERR_CHUNKNOTFOUND},
+        {"ERROR_FILE_NOT_FOUND", ERROR_FILE_NOT_FOUND},
+        {"ERROR_ACCESS_DENIED", ERROR_ACCESS_DENIED},
+        {"ERROR_INVALID_HANDLE", ERROR_INVALID_HANDLE},
+        {"ERROR_MORE_DATA", ERROR_MORE_DATA},
+    };
+    return names;
+}
+
+const std::map<std::string, DWORD> &MessageNames() {
+    static const std::map<std::string, DWORD> names = {
+        {"LINE_CALLINFO", LINE_CALLINFO}, {"LINE_CALLSTATE", LINE_CALLSTATE},
+        {"LINE_CLOSE", LINE_CLOSE},       {"LINE_LINEDEVSTATE", LINE_LINEDEVSTATE},
+        {"LINE_REPLY", LINE_REPLY},       {"LINE_APPNEWCALL", LINE_APPNEWCALL},
+        {"LINE_CREATE", LINE_CREATE},     {"LINE_REMOVE", LINE_REMOVE},
+    };
+    return names;
+}
+
+bool ParseMessage(const std::string &word, DWORD *msg) {
+    auto it = MessageNames().find(word);
+    if (it != MessageNames().end()) {
+        *msg = it->second;
+        return true;
+    }
+    int64_t value;
+    if (!ParseNumber(word, &value))
+        return false;
+    *msg = (DWORD)value;
+    return true;
+}
+
+bool ParseDevice(Parser &p, const std::vector<Word> &words, MachineSpec &machine) {
+    LineDeviceConfig device;
+    std::string key, manufacturer;
+    bool keyGiven = false;
+    int64_t blockSize = -1;
+    for (size_t i = 1; i < words.size(); i++) {
+        const Word &w = words[i];
+        int64_t number = 0;
+        bool numeric = ParseResult(w.value, &number);
+        if (w.key == "name")
+            device.name = w.value;
+        else if (w.key == "key") {
+            key = w.value;
+            keyGiven = true;
+        } else if (w.key == "manufacturer")
+            manufacturer = w.value;
+        else if (w.key == "devspecific")
+            device.devSpecific = w.value;
+        else if (!numeric)
+            return p.Fail("device: " + w.key + " needs a number: " + w.value);
+        else if (w.key == "wave")
+            device.waveOutId = (DWORD)number;
+        else if (w.key == "version")
+            device.maxVersion = (DWORD)number;
+        else if (w.key == "negotiate")
+            device.negotiateResult = (LONG)number;
+        else if (w.key == "caps")
+            device.capsResult = (LONG)number;
+        else if (w.key == "open")
+            device.openResult = (LONG)number;
+        else if (w.key == "bearer")
+            device.bearerModes = (DWORD)number;
+        else if (w.key == "media")
+            device.mediaModes = (DWORD)number;
+        else if (w.key == "features")
+            device.lineFeatures = (DWORD)number;
+        else if (w.key == "devspecific-size" && number >= 0 && number < 65536)
+            blockSize = number;
+        else
+            return p.Fail("device: unknown setting " + w.key);
+    }
+    if (keyGiven && device.devSpecific.empty())
+        device.devSpecific = ModemDevSpecific(key);
+    if (blockSize >= 0) // the key block, padded with zeros or cut to that size
+        device.devSpecific.resize((size_t)blockSize, '\0');
+    if (keyGiven && !manufacturer.empty())
+        machine.registry.push_back({key, "Manufacturer", manufacturer});
+    machine.devices.push_back(device);
+    machine.given = true;
+    machine.standard = false;
+    return true;
+}
+
+bool ParseRegistry(Parser &p, const std::vector<Word> &words, MachineSpec &machine) {
+    RegistryText value;
+    for (size_t i = 1; i < words.size(); i++) {
+        if (words[i].key == "key")
+            value.key = words[i].value;
+        else if (words[i].key == "name")
+            value.name = words[i].value;
+        else if (words[i].key == "text")
+            value.text = words[i].value;
+        else
+            return p.Fail("registry: unknown setting " + words[i].key);
+    }
+    if (value.key.empty() || value.name.empty())
+        return p.Fail("registry: needs key= and name=");
+    machine.registry.push_back(value);
+    machine.given = true;
+    return true;
+}
+
+bool ParseFormats(const std::string &list, WaveDeviceSpec &spec) {
+    std::stringstream formats(list);
+    std::string one;
+    while (std::getline(formats, one, ',')) {
+        std::vector<uint32_t> fields;
+        std::stringstream parts(one);
+        std::string part;
+        while (std::getline(parts, part, '/')) {
+            int64_t number;
+            if (part == "pcm")
+                number = WAVE_FORMAT_PCM;
+            else if (!ParseNumber(part, &number) || number < 0)
+                return false;
+            fields.push_back((uint32_t)number);
+        }
+        if (fields.size() != 4)
+            return false;
+        spec.formats.push_back(fields);
+    }
+    return !spec.formats.empty();
+}
+
+bool ParseWaveDevice(Parser &p, const std::vector<Word> &words, MachineSpec &machine) {
+    WaveDeviceSpec spec;
+    for (size_t i = 1; i < words.size(); i++) {
+        if (words[i].key == "name")
+            spec.name = words[i].value;
+        else if (words[i].key == "formats") {
+            if (!ParseFormats(words[i].value, spec))
+                return p.Fail("wave-device: formats are tag/channels/rate/bits, comma-separated");
+        } else if (words[i].key.empty() && words[i].value == "preferred")
+            spec.preferred = true;
+        else
+            return p.Fail("wave-device: unknown setting " + words[i].value);
+    }
+    machine.waveDevices.push_back(spec);
+    machine.given = true;
+    return true;
+}
+
+bool ParseLines(Parser &p, const std::string &text, bool machineOnly);
+
+bool ParseMachine(Parser &p, const std::vector<Word> &words) {
+    if (words.size() != 2)
+        return p.Fail("machine: default, none or a file name");
+    MachineSpec &machine = p.script->machine;
+    machine.given = true;
+    if (words[1].value == "default") {
+        machine.standard = true;
+        return true;
+    }
+    machine.standard = false;
+    if (words[1].value == "none")
+        return true;
+    std::string path = words[1].value;
+    if (!path.empty() && path[0] != '/' && !p.baseDir.empty())
+        path = p.baseDir + "/" + path;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return p.Fail("machine: cannot read " + path);
+    std::stringstream content;
+    content << in.rdbuf();
+    Parser inner;
+    inner.script = p.script;
+    inner.baseDir = p.baseDir;
+    if (!ParseLines(inner, content.str(), true))
+        return p.Fail("in " + path + " line " + inner.error);
+    return true;
+}
+
+bool ParseCall(Parser &p, const std::vector<Word> &words, size_t first, ScriptEvent &event) {
+    event.action = SCRIPT_CALL;
+    CallConfig &call = event.call;
+    for (size_t i = first; i < words.size(); i++) {
+        const Word &w = words[i];
+        int64_t number = 0;
+        if (w.key.empty() && w.value == "no-callerid")
+            call.callerIdDelivered = false;
+        else if (w.key == "number") {
+            call.numberDelivered = w.value != "none";
+            call.number = call.numberDelivered ? w.value : "";
+        } else if (w.key == "name") {
+            call.nameDelivered = w.value != "none";
+            call.name = call.nameDelivered ? w.value : "";
+        } else if (w.key == "rings" && ParseNumber(w.value, &number) && number >= 1)
+            call.rings = (int)number;
+        else if (w.key == "device" && ParseNumber(w.value, &number) && number >= 0)
+            call.device = (DWORD)number;
+        else if (w.key == "hangup-after") {
+            uint64_t ms;
+            if (!ParseSeconds(w.value, &ms))
+                return p.Fail("call: hangup-after needs seconds");
+            call.hangUpAfterMs = (int64_t)ms;
+        } else
+            return p.Fail("call: unknown or bad setting " + (w.key.empty() ? w.value : w.key));
+    }
+    return true;
+}
+
+bool ParseRawMessage(Parser &p, const std::vector<Word> &words, size_t first, ScriptEvent &event) {
+    event.action = SCRIPT_MESSAGE;
+    size_t params = 0;
+    bool haveMsg = false;
+    for (size_t i = first; i < words.size(); i++) {
+        const Word &w = words[i];
+        int64_t value;
+        if (w.key == "to") {
+            if (w.value == "line")
+                event.target = TARGET_LINE;
+            else if (w.value.compare(0, 5, "call:") == 0 &&
+                     ParseNumber(w.value.substr(5), &value)) {
+                event.target = TARGET_CALL;
+                event.callNumber = (int)value;
+            } else if (ParseNumber(w.value, &value)) {
+                event.target = TARGET_VALUE;
+                event.targetValue = (DWORD)value;
+            } else
+                return p.Fail("message: to= is line, call:N or a number");
+        } else if (!haveMsg) {
+            if (!ParseMessage(w.value, &event.msg))
+                return p.Fail("message: unknown message " + w.value);
+            haveMsg = true;
+        } else if (params < 3 && ParseResult(w.value, &value)) {
+            event.params[params++] = (DWORD_PTR)(DWORD)value;
+        } else
+            return p.Fail("message: bad parameter " + w.value);
+    }
+    if (!haveMsg || params < 2)
+        return p.Fail("message: needs MSG P1 P2 [P3]");
+    return true;
+}
+
+bool ParseFault(Parser &p, const std::vector<Word> &words, size_t first, ScriptEvent &event) {
+    event.action = SCRIPT_FAIL;
+    if (words.size() < first + 2)
+        return p.Fail("fail: needs FUNCTION RESULT");
+    event.function = words[first].value;
+    if (!ParseResult(words[first + 1].value, &event.result))
+        return p.Fail("fail: unknown result " + words[first + 1].value);
+    for (size_t i = first + 2; i < words.size(); i++) {
+        int64_t nth;
+        if (words[i].key != "nth" || !ParseNumber(words[i].value, &nth) || nth < 1)
+            return p.Fail("fail: only nth=N may follow");
+        event.nth = (int)nth;
+    }
+    return true;
+}
+
+bool ParseTimed(Parser &p, const std::vector<Word> &words) {
+    size_t first;
+    uint64_t ms;
+    if (words[0].value == "at" && words.size() >= 2 && ParseSeconds(words[1].value, &ms))
+        first = 2;
+    else if (words[0].value[0] == '+' && ParseSeconds(words[0].value.substr(1), &ms)) {
+        ms += p.lastAtMs;
+        first = 1;
+    } else
+        return p.Fail("a time is needed: \"at SECONDS\" or \"+SECONDS\"");
+    if (ms < p.lastAtMs)
+        return p.Fail("events must come in time order");
+    if (words.size() <= first)
+        return p.Fail("nothing to do at that time");
+    p.lastAtMs = ms;
+
+    ScriptEvent event;
+    event.atMs = ms;
+    event.line = p.line;
+    const std::string &what = words[first].value;
+    bool ok;
+    if (what == "call")
+        ok = ParseCall(p, words, first + 1, event);
+    else if (what == "hangup") {
+        int64_t n = 0;
+        event.action = SCRIPT_HANGUP;
+        ok = words.size() == first + 2 && ParseNumber(words[first + 1].value, &n) && n >= 1;
+        event.callNumber = (int)n;
+        if (!ok)
+            return p.Fail("hangup: needs the call's number");
+    } else if (what == "message")
+        ok = ParseRawMessage(p, words, first + 1, event);
+    else if (what == "fail")
+        ok = ParseFault(p, words, first + 1, event);
+    else {
+        event.action = SCRIPT_USER;
+        event.user = what;
+        if (words.size() > first + 2)
+            return p.Fail(what + ": at most one argument");
+        if (words.size() == first + 2)
+            event.argument = words[first + 1].value;
+        ok = true;
+    }
+    if (ok)
+        p.script->events.push_back(event);
+    return ok;
+}
+
+bool ParseLine(Parser &p, const std::vector<Word> &words, bool machineOnly) {
+    const std::string &what = words[0].value;
+    MachineSpec &machine = p.script->machine;
+    if (what == "device")
+        return ParseDevice(p, words, machine);
+    if (what == "registry")
+        return ParseRegistry(p, words, machine);
+    if (what == "wave-device")
+        return ParseWaveDevice(p, words, machine);
+    if (machineOnly)
+        return p.Fail("a machine file holds only device, registry and wave-device lines");
+    if (what == "machine")
+        return ParseMachine(p, words);
+    if (what == "boxes" && words.size() == 2 &&
+        (words[1].value == "auto" || words[1].value == "wait")) {
+        p.script->autoBoxes = words[1].value == "auto";
+        return true;
+    }
+    if (what == "loop" && words.size() == 2)
+        return ParseSeconds(words[1].value, &p.script->loopMs) && p.script->loopMs > 0
+                   ? true
+                   : p.Fail("loop: needs seconds");
+    return ParseTimed(p, words);
+}
+
+bool ParseLines(Parser &p, const std::string &text, bool machineOnly) {
+    std::stringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        p.line++;
+        std::vector<Word> words;
+        if (!SplitWords(line, words))
+            return p.Fail("a quoted text does not end");
+        if (words.empty())
+            continue;
+        if (!ParseLine(p, words, machineOnly))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ParseResult(const std::string &word, int64_t *value) {
+    auto it = ResultNames().find(word);
+    if (it != ResultNames().end()) {
+        *value = it->second;
+        return true;
+    }
+    if (!ParseNumber(word, value))
+        return false;
+    if (*value > 0xFFFFFFFFLL || *value < -0x80000000LL)
+        return false;
+    if (*value > 0x7FFFFFFF)
+        *value = (int64_t)(LONG)(DWORD)*value; // 0x8000004D is the LONG the platform returns
+    return true;
+}
+
+bool ParseScript(const std::string &text, const std::string &baseDir, Script *script,
+                 std::string *error) {
+    *script = Script();
+    Parser p;
+    p.script = script;
+    p.baseDir = baseDir;
+    if (!ParseLines(p, text, false)) {
+        *error = p.error;
+        return false;
+    }
+    return true;
+}
+
+} // namespace sim
