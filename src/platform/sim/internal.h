@@ -14,6 +14,7 @@ void ResetMemory();
 void ResetMmio();
 void ResetWaveOut();
 void ResetRegistry();
+void ResetWindows();
 
 } // namespace sim
 

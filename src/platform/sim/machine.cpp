@@ -11,6 +11,7 @@ void Reset() {
     ResetMemory();
     ResetMmio();
     ResetWaveOut();
+    ResetWindows();
     ResetMessages();
     ResetKernel();
     ResetClock();
