@@ -4,13 +4,19 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build test test-plain test-sanitize test-windows clean
+.PHONY: all build demo test test-plain test-sanitize test-windows clean
 
 all: build
 
 build:
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS) >/dev/null
 	cmake --build build -j $(JOBS)
+
+# The demo runs in demo-run/, a copy of demo/ (lists and messages) that keeps its logs.
+demo: build
+	mkdir -p demo-run
+	cp -n demo/*.txt demo/*.wav demo-run/
+	cd demo-run && ../build/ringward --calls calls.txt
 
 test: test-plain test-sanitize test-windows
 
