@@ -16,6 +16,10 @@ void ResetWaveOut();
 void ResetRegistry();
 void ResetWindows();
 
+// Called after the exception filter when the process dies of a fatal signal (only
+// async-signal-safe work: the terminal display restores the terminal with it).
+void SetFatalSignalHook(void (*hook)());
+
 } // namespace sim
 
 #endif

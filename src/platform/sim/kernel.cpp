@@ -9,6 +9,7 @@
 namespace {
 DWORD lastError = 0;
 LPTOP_LEVEL_EXCEPTION_FILTER filter = NULL;
+void (*fatalHook)() = NULL; // last words before the process dies of the signal
 const int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE};
 
 DWORD ExceptionCodeFor(int signo, int code) {
@@ -55,6 +56,8 @@ void OnFatalSignal(int signo, siginfo_t *info, void *context) {
     EXCEPTION_POINTERS pointers = {&record, NULL};
     if (filter)
         filter(&pointers);
+    if (fatalHook)
+        fatalHook();
     // The handler was reset on entry: the default action (a core dump) follows.
     raise(signo);
 }
@@ -70,6 +73,10 @@ void WINAPI SetLastError(DWORD dwErrCode) {
 
 void sim::SetLastErrorValue(DWORD value) {
     lastError = value;
+}
+
+void sim::SetFatalSignalHook(void (*hook)()) {
+    fatalHook = hook;
 }
 
 void sim::ResetKernel() {
