@@ -47,6 +47,7 @@ struct WindowView {
     DWORD style;      // window style; a message box's MB_ flags
     HWND owner;
     int x, y, cx, cy; // dialog units
+    bool visible;     // false while a dialog is being set up (WM_INITDIALOG), before it shows
     bool enabled;
     bool minimized;
     bool iconDrawn; // the last painting drew an icon (a minimised window's picture)
@@ -54,7 +55,7 @@ struct WindowView {
     std::vector<MenuItemView> systemMenu; // empty until the window has one
 };
 
-// The open dialogs and message boxes, bottom to top.
+// The open dialogs and message boxes, bottom to top (a dialog being set up included).
 std::vector<WindowView> TopLevelWindows();
 // The dialog that takes a click: the topmost open dialog that is not disabled; null when none.
 HWND ActiveDialog();
@@ -133,7 +134,8 @@ struct TerminalOptions {
 // message loop (sim::SetInputSource), waiting on it until the next timer. Message boxes become
 // modal windows (ModalMessageBox). The terminal is restored by StopTerminalUi, at exit and on a
 // fatal signal. Call it after the simulated machine is set up (sim::Reset clears its hooks).
-void StartTerminalUi(const TerminalOptions &options = TerminalOptions());
+// False when the terminal cannot be used (not a terminal, unknown type); nothing is set then.
+bool StartTerminalUi(const TerminalOptions &options = TerminalOptions());
 void StopTerminalUi();
 
 // Keys the terminal understands beyond plain characters (given to HandleTerminalKey).

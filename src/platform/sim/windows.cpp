@@ -561,6 +561,7 @@ WindowView ViewOf(const Window &w) {
     v.y = w.y;
     v.cx = w.cx;
     v.cy = w.cy;
+    v.visible = w.visible;
     v.enabled = w.disabled == 0;
     v.minimized = w.iconic;
     v.iconDrawn = w.iconDrawn;
@@ -589,7 +590,7 @@ std::vector<WindowView> TopLevelWindows() {
     std::vector<WindowView> views;
     for (HWND h : S().zOrder) {
         Window *w = Find(h);
-        if (w && w->visible)
+        if (w && !w->ended)
             views.push_back(ViewOf(*w));
     }
     return views;
