@@ -152,7 +152,7 @@ class Parser {
 
     bool Preprocess(const std::string &text, std::vector<Token> *tokens) {
         std::string clean = StripComments(text);
-        std::vector<bool> active; // one entry per open #if...; skipping when any is false
+        std::vector<Condition> active; // one per open #if...; skipping when any is false
         size_t start = 0;
         int line = 1;
         while (start <= clean.size()) {
@@ -161,8 +161,8 @@ class Parser {
                 end = clean.size();
             std::string text_line = clean.substr(start, end - start);
             bool skipping = false;
-            for (bool a : active)
-                skipping = skipping || !a;
+            for (const Condition &a : active)
+                skipping = skipping || !a.taken;
             if (!Directive(text_line, line, &active, skipping))
                 return false;
             size_t first = text_line.find_first_not_of(" \t\r");
@@ -174,11 +174,18 @@ class Parser {
             line++;
         }
         if (!active.empty())
-            return Fail(line, "#if without #endif");
+            return Fail(active.back().line, "#" + active.back().what + " without #endif");
         return true;
     }
 
-    bool Directive(const std::string &text, int line, std::vector<bool> *active, bool skipping) {
+    struct Condition {
+        bool taken;
+        int line;
+        std::string what;
+    };
+
+    bool Directive(const std::string &text, int line, std::vector<Condition> *active,
+                   bool skipping) {
         size_t first = text.find_first_not_of(" \t\r");
         if (first == std::string::npos || text[first] != '#')
             return true;
@@ -208,13 +215,13 @@ class Parser {
             if (words.size() < 2)
                 return Fail(line, "#" + what + " without a name");
             bool defined = defines_.count(words[1]) > 0;
-            active->push_back(what == "ifdef" ? defined : !defined);
+            active->push_back(Condition{what == "ifdef" ? defined : !defined, line, what});
         } else if (what == "if") {
-            active->push_back(true); // conditions other than #ifdef are taken as true
+            active->push_back(Condition{true, line, what}); // other conditions count as true
         } else if (what == "else") {
             if (active->empty())
                 return Fail(line, "#else without #if");
-            active->back() = !active->back();
+            active->back().taken = !active->back().taken;
         } else if (what == "endif") {
             if (active->empty())
                 return Fail(line, "#endif without #if");
