@@ -12,6 +12,13 @@
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#ifdef __cplusplus
+// The C++ forms of the C headers drop any macro named like one of their functions. Read here,
+// before the macros below that route fopen and the heap through the platform, they cannot drop
+// them when a later header (<string>, <vector> ...) brings them in.
+#include <cstdio>
+#include <cstdlib>
+#endif
 
 #define WINAPI
 #define CALLBACK
