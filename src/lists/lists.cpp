@@ -28,7 +28,9 @@ static int IsComment(const char *line) {
 
 // Copies text into a slot of size bytes, cutting it to size - 1 characters.
 static void CopyCut(char *slot, size_t size, const char *text) {
-    snprintf(slot, size, "%s", text);
+    size_t length = strnlen(text, size - 1);
+    memcpy(slot, text, length);
+    slot[length] = '\0';
 }
 
 // The limit message is the main dialog's own box, not a failure report: no log line.
