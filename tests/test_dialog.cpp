@@ -6,9 +6,9 @@
 #include "platform/sim/telephony.h"
 #include "platform/sim/ui.h"
 #include "support.h"
+#include "ui_steps.h"
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -71,35 +71,10 @@ class DialogTest : public test::Machine {
         eventLog = test::ReadFile("EventLog.txt");
     }
 
-    // Runs each step once everything queued before it has been handled (and whatever that
-    // posted in turn): the next step is a timer, and timers run only when the queue is empty.
-    // A step must not block; Pause(ms) lets that much time pass before the next one.
-    using Step = std::function<void()>;
-    struct Chain {
-        std::vector<Step> steps;
-        size_t next = 0;
-        uint64_t delay = 1;
-    };
-    static std::shared_ptr<Chain> &Running() {
-        static std::shared_ptr<Chain> chain;
-        return chain;
-    }
-    static void Steps(std::vector<Step> steps) {
-        auto chain = std::make_shared<Chain>();
-        chain->steps = std::move(steps);
-        Running() = chain;
-        sim::AddTimer(sim::NowMs() + 1, [chain] { RunNextStep(chain); });
-    }
-    static void RunNextStep(std::shared_ptr<Chain> chain) {
-        if (chain->next >= chain->steps.size())
-            return;
-        chain->delay = 1;
-        chain->steps[chain->next++]();
-        sim::AddTimer(sim::NowMs() + chain->delay, [chain] { RunNextStep(chain); });
-    }
-    static Step Pause(uint64_t ms) {
-        return [ms] { Running()->delay = ms; };
-    }
+    using Step = test::Step;
+    static void Steps(std::vector<Step> steps) { test::Steps(std::move(steps)); }
+    static Step Pause(uint64_t ms) { return test::Pause(ms); }
+
     // Brings machine, state and window system back to boot, for another round in one test.
     void Restart() {
         if (g_state.eventLog)

@@ -47,6 +47,11 @@ struct Cell {
     int attr;
 };
 
+char PlainChar(char ch) {
+    static const char kPlain[] = " -|++++";
+    return ch > 0 && ch <= kLowerRight ? kPlain[(int)ch] : ch;
+}
+
 class Canvas {
   public:
     Canvas(int width, int height)
@@ -86,13 +91,12 @@ class Canvas {
     }
     const Cell &At(int row, int col) const { return cells_[(size_t)(row * width_ + col)]; }
     std::vector<std::string> Lines() const {
-        static const char kPlain[] = " -|++++";
         std::vector<std::string> lines;
         for (int r = 0; r < height_; r++) {
             std::string line;
             for (int c = 0; c < width_; c++) {
                 char ch = At(r, c).ch;
-                line += ch > 0 && ch <= kLowerRight ? kPlain[(int)ch] : ch;
+                line += PlainChar(ch);
             }
             while (!line.empty() && line.back() == ' ')
                 line.pop_back();
@@ -428,29 +432,9 @@ void Show() {
     for (int r = 0; r < canvas.Height(); r++) {
         for (int c = 0; c < canvas.Width(); c++) {
             const Cell &cell = canvas.At(r, c);
-            chtype ch;
-            switch (cell.ch) {
-            case kHLine:
-                ch = ACS_HLINE;
-                break;
-            case kVLine:
-                ch = ACS_VLINE;
-                break;
-            case kUpperLeft:
-                ch = ACS_ULCORNER;
-                break;
-            case kUpperRight:
-                ch = ACS_URCORNER;
-                break;
-            case kLowerLeft:
-                ch = ACS_LLCORNER;
-                break;
-            case kLowerRight:
-                ch = ACS_LRCORNER;
-                break;
-            default:
-                ch = (chtype)(unsigned char)cell.ch;
-            }
+            // Plain characters draw the frames: they read the same in every terminal and in
+            // every capture of one.
+            chtype ch = (chtype)(unsigned char)PlainChar(cell.ch);
             if (cell.attr & kAttrBold)
                 ch |= A_BOLD;
             if (cell.attr & kAttrReverse)
