@@ -1,0 +1,34 @@
+// Setting the simulated machine up from a script's machine description, and playing a script's
+// timed events on the machine's clock.
+#ifndef RINGWARD_SIM_SCRIPT_RUNNER_H
+#define RINGWARD_SIM_SCRIPT_RUNNER_H
+
+#include "platform/sim/script.h"
+
+#include <functional>
+
+namespace sim {
+
+// The default machine: one Agere voice modem on line 0, its registry key with the
+// "Manufacturer" value, and the default wave-out devices (device 0 is the modem's, 8 kHz PCM).
+void LoadDefaultMachine();
+
+// Sets the machine up as spec says: the default machine unless spec replaces it, then the
+// devices, registry values and wave-out devices spec adds.
+void LoadMachine(const MachineSpec &spec);
+
+// Performs a user action of a script; false when the action is unknown.
+using UserActionHandler = std::function<bool(const ScriptEvent &event)>;
+
+// Schedules every timed event of script on the machine's clock, from now on; with a loop time
+// the events come again and again. Unknown user actions are reported through onError.
+void ScheduleScript(const Script &script, UserActionHandler user,
+                    std::function<void(const std::string &)> onError);
+
+// The user actions a script may name, on the simulated window system: press, ok, escape,
+// enter, tab, space, close, about, command, syscommand, minimize, restore, signal.
+bool PerformUserAction(const ScriptEvent &event);
+
+} // namespace sim
+
+#endif
