@@ -1,0 +1,179 @@
+// The sweep: a whole blocked call, from start-up to the user's exit, run once for every
+// platform call it makes, with that one call failing (the 1st, the 2nd, ... the last). No run
+// may crash, hang, leak or end with a code other than 0, every run must release call, line and
+// telephony usage, and each must make the report that names the failed place; the places the
+// program does not judge are listed below with what follows their failure instead.
+#include "program_run.h"
+#include "support.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace run = test::program;
+using run::ProgramRun;
+
+// What a failure of one call (the kth call of that function in the run, from 0) must lead to:
+// the reports, by tag, in order; the player's or the dialog's own box, if any; and what the
+// simulated machine may still hold afterwards because the failed call was a release itself.
+struct Outcome {
+    std::vector<std::string> tags;
+    std::string box = "";
+    std::string stillHeld = "";
+};
+
+// Discovery of the one modem: a failure that passes over it exhausts the devices.
+const std::vector<std::string> kPassedOver = {"IVM 520", "IVM 580"};
+
+Outcome Expected(const std::string &function, int k, const std::string &nextLineCall) {
+    // Telephony: every result is judged.
+    if (function == "lineInitializeExA")
+        return {{"IVM 300", "OID 320"}};
+    if (function == "lineNegotiateAPIVersion")
+        return {{"IVM 320", "OID 320"}};
+    if (function == "lineGetDevCapsA")
+        return {{"IVM 360", "OID 320"}};
+    if (function == "lineOpenA")
+        return {{"IVM 560", "IVM 580"}};
+    if (function == "lineGetCallInfoA")
+        return {{"MLC 560"}};
+    if (function == "lineAnswer")
+        return {{"MLC 580"}};
+    if (function == "lineGetIDA")
+        return {{"MLC 740"}};
+    if (function == "lineDrop")
+        return {{"MLC 780"}};
+    if (function == "lineDeallocateCall")
+        return {{"MLC 340"}};
+    if (function == "lineClose")
+        return {{"SHU 340"}};
+    if (function == "lineShutdown")
+        return {{"SHU 360"}, "", "app"}; // the service keeps the registration it was refused
+    // The modem's registry key: its report, then the device is passed over.
+    if (function == "RegOpenKeyExA")
+        return {{"SBD 300", "IVM 520", "IVM 580"}};
+    if (function == "RegQueryValueExA")
+        return {{"SBD 320", "IVM 520", "IVM 580"}};
+    if (function == "RegCloseKey")
+        return {{"SBD 340", "IVM 520", "IVM 580"}, "", "regkeys"};
+    // The heap: which record the block was for is told by the telephony call it serves.
+    if (function == "realloc") {
+        if (nextLineCall == "lineGetDevCapsA")
+            return {{"IVM 340", "OID 320"}};
+        if (nextLineCall == "lineGetCallInfoA")
+            return {{"MLC 540"}};
+        return {{"MLC 720"}};
+    }
+    // The player: the open is reported; the later reading steps and allocations fail silently,
+    // and the line event handler reports the failed playback.
+    if (function == "mmioOpenA")
+        return {{"PLA 300", "MLC 760"}};
+    if (function == "mmioDescend" || function == "mmioRead" || function == "calloc")
+        return {{"MLC 760"}};
+    // Not judged: the ascent out of "fmt " and the close of the file. The message plays on.
+    if (function == "mmioAscend")
+        return {{}};
+    if (function == "mmioClose")
+        return {{}, "", "mmio"};
+    if (function == "waveOutOpen")
+        return {{"MLC 760"}, k == 0 ? "Unsupported wave format." : "Error opening wave device."};
+    if (function == "waveOutPrepareHeader")
+        return {{"MLC 760"}, "Error preparing message header."};
+    if (function == "waveOutWrite")
+        return {{"MLC 760"}, "Error writing wave message."};
+    if (function == "waveOutUnprepareHeader")
+        return {{"MLC 760"}, "Error unpreparing message header."};
+    if (function == "waveOutClose")
+        return {{"MLC 760"}, "Error closing wave device.", "waveout"};
+    // Releasing a block cannot fail.
+    if (function == "free")
+        return {{}};
+    // The window system and the dialog framework: the program judges none of their results.
+    // Without its module, icon, template or dialog the program never shows and ends through
+    // the dialog's destruction; without its system menu, icon or button it runs without them
+    // (without the button screening never starts); a caption that cannot be read stops
+    // screening at once.
+    for (const char *silent :
+         {"GetModuleHandleA", "InitCommonControls", "LoadIconW", "DialogBoxParamA", "GetSystemMenu",
+          "LoadStringA", "AppendMenuA", "SendMessageA", "GetDlgItem", "IsIconic", "DefWindowProcA",
+          "GetWindowTextA"})
+        if (function == silent)
+            return {{}};
+    // A caption that cannot be set: screening starts behind a button that still reads "Start
+    // screening calls", so the exit is refused once, until the user presses the button again.
+    if (function == "SetWindowTextA")
+        return {{}, k == 0 ? "Please stop screening calls first." : ""};
+    return {{"no expectation for " + function}};
+}
+
+const char *const kHoldings[] = {"blocks", "mmio",  "waveout", "regkeys",  "app",      "line",
+                                 "calls",  "hCall", "hLine",   "hLineApp", "eventLog", "callsLog"};
+
+// The boxes that are not failure reports.
+std::vector<std::string> OtherBoxes(const ProgramRun &run) {
+    std::vector<std::string> texts;
+    for (const run::BoxSeen &box : run.boxes)
+        if (!(box.caption == "Ringward" && !box.owned && box.style == 0x10010))
+            texts.push_back(box.text);
+    return texts;
+}
+
+// The first telephony call after the nth, which tells what an allocation was for.
+std::string NextLineCall(const std::vector<std::string> &calls, size_t n) {
+    for (size_t i = n; i < calls.size(); i++)
+        if (calls[i].compare(0, 4, "line") == 0)
+            return calls[i];
+    return "";
+}
+
+class FaultSweepTest : public test::Machine {};
+
+TEST_F(FaultSweepTest, EveryPlatformCallOfABlockedCallFailsInTurn) {
+    ProgramRun clean = run::RunProgram(run::BlockedCallScenario);
+    ASSERT_TRUE(clean.ExitedWithCodeZero()) << clean.Describe();
+    ASSERT_TRUE(clean.Reports().empty()) << clean.Describe();
+    ASSERT_NE(clean.callsLog.find("Blocked"), std::string::npos) << clean.Describe();
+    std::vector<std::string> calls = clean.JournalFunctions();
+    ASSERT_GT(calls.size(), 50u);
+
+    std::map<std::string, int> seen;
+    for (size_t n = 1; n <= calls.size(); n++) {
+        const std::string &function = calls[n - 1];
+        int k = seen[function]++;
+        SCOPED_TRACE("call " + std::to_string(n) + ": " + function + " #" + std::to_string(k));
+        ProgramRun faulty = run::RunProgram([n] {
+            run::BlockedCallScenario();
+            sim::FailNthCall((int)n);
+        });
+        ASSERT_FALSE(faulty.Crashed()) << faulty.Describe();
+        ASSERT_FALSE(faulty.Hung()) << faulty.Describe();
+        ASSERT_TRUE(faulty.ExitedWithCodeZero()) << faulty.Describe();
+        // The same run up to the failed call: it is the one failed.
+        std::vector<std::string> made = faulty.JournalFunctions();
+        ASSERT_GE(made.size(), n);
+        ASSERT_EQ(made[n - 1], function);
+
+        Outcome expected = Expected(function, k, NextLineCall(calls, n));
+        EXPECT_EQ(faulty.ReportTags(), expected.tags) << faulty.Describe();
+        std::vector<std::string> boxes = OtherBoxes(faulty);
+        std::vector<std::string> expectedBoxes;
+        if (!expected.box.empty())
+            expectedBoxes.push_back(expected.box);
+        EXPECT_EQ(boxes, expectedBoxes) << faulty.Describe();
+        for (const run::BoxSeen &box : faulty.boxes) {
+            if (box.caption == "Ringward" && !box.owned) {
+                EXPECT_TRUE(box.reportInLogFirst) << box.text;
+            }
+        }
+        for (const char *what : kHoldings)
+            EXPECT_EQ(faulty.Left(what), expected.stillHeld == what ? 1 : 0) << what;
+        if (HasFailure())
+            return;
+    }
+    RecordProperty("sweepRuns", (int)calls.size());
+    printf("sweep: %zu runs, each failing one platform call\n", calls.size());
+}
+
+} // namespace
