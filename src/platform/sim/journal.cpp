@@ -2,6 +2,7 @@
 #include "platform/sim/journal.h"
 
 #include "platform/sim/internal.h"
+#include "platform/sim/records.h"
 #include "platform/sim/sim.h"
 
 #include <map>
@@ -20,6 +21,7 @@ struct JournalState {
     std::multimap<std::string, PendingFault> faults;
     int failNth = 0;
     int callCount = 0;
+    bool keep = true;
 };
 JournalState &J() {
     static JournalState state;
@@ -64,8 +66,11 @@ int64_t TypicalError(const std::string &function) {
 bool Enter(const char *function, std::initializer_list<uint64_t> args, const char *text,
            int64_t *result) {
     JournalState &j = J();
-    j.calls.push_back(ApiCall{function, std::vector<uint64_t>(args), text ? text : "", 0, NowMs()});
-    j.finished.push_back(false);
+    if (j.keep) {
+        j.calls.push_back(
+            ApiCall{function, std::vector<uint64_t>(args), text ? text : "", 0, NowMs()});
+        j.finished.push_back(false);
+    }
     j.callCount++;
 
     if (j.failNth > 0 && j.callCount == j.failNth) {
@@ -138,9 +143,18 @@ int CallCount() {
     return J().callCount;
 }
 
+void KeepJournal(bool keep) {
+    J().keep = keep;
+}
+
+bool JournalKept() {
+    return J().keep;
+}
+
 void ResetJournal() {
     ClearJournal();
     ClearFaults();
+    J().keep = true;
 }
 
 void ClearFaults() {

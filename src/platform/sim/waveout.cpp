@@ -4,6 +4,7 @@
 #include "platform/sim/internal.h"
 #include "platform/sim/journal.h"
 #include "platform/sim/multimedia.h"
+#include "platform/sim/records.h"
 #include "platform/sim/sim.h"
 
 #include <deque>
@@ -37,6 +38,7 @@ struct WaveState {
     std::map<uintptr_t, OpenDevice> open;
     uintptr_t nextHandle = kFirstWaveHandle;
     std::vector<PlayedBuffer> played;
+    bool keepPlayed = true;
 };
 WaveState &W() {
     static WaveState state;
@@ -176,12 +178,23 @@ void ReturnFirst(OpenDevice &device, DWORD bytesPlayed, bool complete) {
     device.timer = 0;
 }
 
+// Unless they are kept, the records go once no device plays: none of them is filled in any more.
+void DropFinishedRecords() {
+    if (W().keepPlayed)
+        return;
+    for (const auto &entry : W().open)
+        if (!entry.second.queue.empty())
+            return;
+    W().played.clear();
+}
+
 void FinishFirst(uintptr_t handle) {
     OpenDevice &device = W().open[handle];
     ReturnFirst(device, device.queue.front()->dwBufferLength, true);
     Note(Label(device) + " played");
     if (!device.queue.empty())
         StartFirst(handle);
+    DropFinishedRecords();
 }
 
 // Stops the device at once: the buffer playing keeps the whole blocks played until now.
@@ -199,6 +212,7 @@ void StopPlaying(OpenDevice &device) {
     for (WAVEHDR *header : device.queue)
         header->dwFlags = (header->dwFlags | WHDR_DONE) & ~(DWORD)WHDR_INQUEUE;
     device.queue.clear();
+    DropFinishedRecords();
 }
 
 MMRESULT OpenDeviceFor(LPHWAVEOUT phwo, UINT index, std::string record, bool mapped) {
@@ -244,6 +258,15 @@ const std::vector<PlayedBuffer> &PlayedBuffers() {
 
 void ClearPlayedBuffers() {
     W().played.clear();
+}
+
+void KeepPlayedBuffers(bool keep) {
+    W().keepPlayed = keep;
+    DropFinishedRecords();
+}
+
+bool PlayedBuffersKept() {
+    return W().keepPlayed;
 }
 
 size_t OpenWaveOutHandles() {
@@ -296,6 +319,7 @@ void ResetWaveOut() {
     W().played.clear();
     W().devices = DefaultWaveOutDevices();
     W().nextHandle = kFirstWaveHandle;
+    W().keepPlayed = true;
 }
 
 } // namespace sim
