@@ -3,6 +3,7 @@
 // calls (the demo); --script runs headless, the script playing the user as well.
 #include "platform/afx.h"
 #include "platform/sim/multimedia.h"
+#include "platform/sim/records.h"
 #include "platform/sim/script_runner.h"
 #include "platform/sim/sim.h"
 #include "platform/sim/ui.h"
@@ -239,6 +240,10 @@ int main(int argc, char **argv) {
     else
         sim::UseRealClock();
     sim::LoadMachine(script.machine);
+    // What the machine keeps for tests would grow with every call: the program keeps no journal,
+    // and the messages played only when it is to write them out.
+    sim::KeepJournal(false);
+    sim::KeepPlayedBuffers(!options.played.empty());
     sim::SetTerminationHandler([] { ShutdownAndExit(); });
     if (!options.played.empty()) {
         playedFolder = options.played;
