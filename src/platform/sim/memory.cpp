@@ -20,6 +20,7 @@ const uint64_t kLargestBlock = 0x7FFFFFFF; // a 32-bit process never gets a bloc
 struct HeapState {
     std::unordered_map<void *, uint64_t> serials; // every block the program holds
     uint64_t nextSerial = 1;
+    uint64_t largestBlock = kLargestBlock;
 };
 HeapState &H() {
     static HeapState state;
@@ -47,7 +48,7 @@ void *PlatformCalloc(size_t count, size_t size) {
         errno = ENOMEM;
         return (void *)(uintptr_t)sim::Finish(0);
     }
-    if (size != 0 && count > kLargestBlock / size) {
+    if (size != 0 && count > H().largestBlock / size) {
         errno = ENOMEM;
         return (void *)(uintptr_t)sim::Finish(0);
     }
@@ -61,7 +62,7 @@ void *PlatformCalloc(size_t count, size_t size) {
 void *PlatformRealloc(void *block, size_t size) {
     uint64_t serial = SerialOf(block);
     int64_t injected;
-    if (sim::Enter("realloc", {serial, size}, NULL, &injected) || size > kLargestBlock) {
+    if (sim::Enter("realloc", {serial, size}, NULL, &injected) || size > H().largestBlock) {
         errno = ENOMEM;
         sim::Finish(0);
         return NULL;
@@ -99,8 +100,13 @@ size_t sim::HeldBlocks() {
     return H().serials.size();
 }
 
+void sim::SetLargestBlock(size_t bytes) {
+    H().largestBlock = bytes == 0 || bytes > kLargestBlock ? kLargestBlock : bytes;
+}
+
 void sim::ResetMemory() {
     // Blocks still held stay allocated: a leak is the sanitizer's to report.
     H().serials.clear();
     H().nextSerial = 1;
+    H().largestBlock = kLargestBlock;
 }

@@ -12,6 +12,10 @@ namespace sim {
 // Blocks the program has allocated and not yet freed since the machine was booted.
 size_t HeldBlocks();
 
+// The largest block the heap hands out (a machine with less memory); 0 brings back the default,
+// just under 2 GiB, as for a 32-bit process. A larger request fails as when memory runs out.
+void SetLargestBlock(size_t bytes);
+
 } // namespace sim
 
 #endif
