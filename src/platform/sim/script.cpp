@@ -185,7 +185,7 @@ bool ParseMessage(const std::string &word, DWORD *msg) {
     return true;
 }
 
-bool ParseDevice(Parser &p, const std::vector<Word> &words, MachineSpec &machine) {
+bool ParseDevice(Parser &p, const std::vector<Word> &words, MachineDescription &machine) {
     LineDeviceConfig device;
     std::string key, manufacturer;
     bool keyGiven = false;
@@ -238,7 +238,7 @@ bool ParseDevice(Parser &p, const std::vector<Word> &words, MachineSpec &machine
     return true;
 }
 
-bool ParseRegistry(Parser &p, const std::vector<Word> &words, MachineSpec &machine) {
+bool ParseRegistry(Parser &p, const std::vector<Word> &words, MachineDescription &machine) {
     RegistryText value;
     for (size_t i = 1; i < words.size(); i++) {
         if (words[i].key == "key")
@@ -257,7 +257,7 @@ bool ParseRegistry(Parser &p, const std::vector<Word> &words, MachineSpec &machi
     return true;
 }
 
-bool ParseFormats(const std::string &list, WaveDeviceSpec &spec) {
+bool ParseFormats(const std::string &list, WaveDeviceDescription &described) {
     std::stringstream formats(list);
     std::string one;
     while (std::getline(formats, one, ',')) {
@@ -274,25 +274,25 @@ bool ParseFormats(const std::string &list, WaveDeviceSpec &spec) {
         }
         if (fields.size() != 4)
             return false;
-        spec.formats.push_back(fields);
+        described.formats.push_back(fields);
     }
-    return !spec.formats.empty();
+    return !described.formats.empty();
 }
 
-bool ParseWaveDevice(Parser &p, const std::vector<Word> &words, MachineSpec &machine) {
-    WaveDeviceSpec spec;
+bool ParseWaveDevice(Parser &p, const std::vector<Word> &words, MachineDescription &machine) {
+    WaveDeviceDescription described;
     for (size_t i = 1; i < words.size(); i++) {
         if (words[i].key == "name")
-            spec.name = words[i].value;
+            described.name = words[i].value;
         else if (words[i].key == "formats") {
-            if (!ParseFormats(words[i].value, spec))
+            if (!ParseFormats(words[i].value, described))
                 return p.Fail("wave-device: formats are tag/channels/rate/bits, comma-separated");
         } else if (words[i].key.empty() && words[i].value == "preferred")
-            spec.preferred = true;
+            described.preferred = true;
         else
             return p.Fail("wave-device: unknown setting " + words[i].value);
     }
-    machine.waveDevices.push_back(spec);
+    machine.waveDevices.push_back(described);
     machine.given = true;
     return true;
 }
@@ -302,7 +302,7 @@ bool ParseLines(Parser &p, const std::string &text, bool machineOnly);
 bool ParseMachine(Parser &p, const std::vector<Word> &words) {
     if (words.size() != 2)
         return p.Fail("machine: default, none or a file name");
-    MachineSpec &machine = p.script->machine;
+    MachineDescription &machine = p.script->machine;
     machine.given = true;
     if (words[1].value == "default") {
         machine.standard = true;
@@ -455,7 +455,7 @@ bool ParseTimed(Parser &p, const std::vector<Word> &words) {
 
 bool ParseLine(Parser &p, const std::vector<Word> &words, bool machineOnly) {
     const std::string &what = words[0].value;
-    MachineSpec &machine = p.script->machine;
+    MachineDescription &machine = p.script->machine;
     if (what == "device")
         return ParseDevice(p, words, machine);
     if (what == "registry")

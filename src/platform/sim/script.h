@@ -40,19 +40,19 @@ struct RegistryText {
     std::string text;
 };
 
-struct WaveDeviceSpec {
+struct WaveDeviceDescription {
     std::string name;
     // Each format as tag, channels, samples per second, bits per sample.
     std::vector<std::vector<uint32_t>> formats;
     bool preferred = false;
 };
 
-struct MachineSpec {
+struct MachineDescription {
     bool given = false;   // a machine line or device lines were seen
     bool standard = true; // start from the default machine
     std::vector<LineDeviceConfig> devices;
     std::vector<RegistryText> registry;
-    std::vector<WaveDeviceSpec> waveDevices;
+    std::vector<WaveDeviceDescription> waveDevices;
 };
 
 enum ScriptAction {
@@ -83,7 +83,7 @@ struct ScriptEvent {
 };
 
 struct Script {
-    MachineSpec machine;
+    MachineDescription machine;
     std::vector<ScriptEvent> events; // in time order
     bool autoBoxes = false;
     uint64_t loopMs = 0; // 0: no repetition

@@ -23,27 +23,27 @@ void LoadDefaultMachine() {
     SetWaveOutDevices(DefaultWaveOutDevices());
 }
 
-static WaveOutDevice ToWaveDevice(const WaveDeviceSpec &spec) {
+static WaveOutDevice ToWaveDevice(const WaveDeviceDescription &described) {
     WaveOutDevice device;
-    device.name = spec.name;
-    device.preferred = spec.preferred;
-    for (const std::vector<uint32_t> &f : spec.formats)
+    device.name = described.name;
+    device.preferred = described.preferred;
+    for (const std::vector<uint32_t> &f : described.formats)
         device.nativeFormats.push_back({(WORD)f[0], (WORD)f[1], f[2], (WORD)f[3]});
     return device;
 }
 
-void LoadMachine(const MachineSpec &spec) {
-    if (spec.standard)
+void LoadMachine(const MachineDescription &described) {
+    if (described.standard)
         LoadDefaultMachine();
     else
         TheLineService().Devices().clear();
-    for (const LineDeviceConfig &device : spec.devices)
+    for (const LineDeviceConfig &device : described.devices)
         TheLineService().Devices().push_back(device);
-    for (const RegistryText &value : spec.registry)
+    for (const RegistryText &value : described.registry)
         SetRegistryString(value.key, value.name, value.text);
-    if (!spec.waveDevices.empty()) {
+    if (!described.waveDevices.empty()) {
         std::vector<WaveOutDevice> devices;
-        for (const WaveDeviceSpec &w : spec.waveDevices)
+        for (const WaveDeviceDescription &w : described.waveDevices)
             devices.push_back(ToWaveDevice(w));
         SetWaveOutDevices(devices);
     }

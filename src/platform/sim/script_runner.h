@@ -13,9 +13,9 @@ namespace sim {
 // "Manufacturer" value, and the default wave-out devices (device 0 is the modem's, 8 kHz PCM).
 void LoadDefaultMachine();
 
-// Sets the machine up as spec says: the default machine unless spec replaces it, then the
-// devices, registry values and wave-out devices spec adds.
-void LoadMachine(const MachineSpec &spec);
+// Sets the machine up as described says: the default machine unless described replaces it, then the
+// devices, registry values and wave-out devices described adds.
+void LoadMachine(const MachineDescription &described);
 
 // Performs a user action of a script; false when the action is unknown.
 using UserActionHandler = std::function<bool(const ScriptEvent &event)>;
