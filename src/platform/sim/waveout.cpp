@@ -73,8 +73,10 @@ bool Consistent(const WAVEFORMATEX &f) {
     if (f.nChannels == 0 || f.nSamplesPerSec == 0 || f.wBitsPerSample == 0 ||
         f.wBitsPerSample % 8 != 0)
         return false;
-    return f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8 &&
-           f.nAvgBytesPerSec == f.nSamplesPerSec * f.nBlockAlign;
+    // In 64 bits: a file may give any channel count, sample size and rate.
+    uint64_t blockAlign = (uint64_t)f.nChannels * f.wBitsPerSample / 8;
+    return f.nBlockAlign == blockAlign &&
+           f.nAvgBytesPerSec == (uint64_t)f.nSamplesPerSec * f.nBlockAlign;
 }
 
 bool PlaysNatively(const WaveOutDevice &device, const WAVEFORMATEX &f) {
