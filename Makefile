@@ -1,10 +1,11 @@
 # Entry points: `make demo` starts the program on its built-in demo, `make test` builds and runs
 # every test (plain, then with AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows
-# compile when the MinGW-w64 cross compiler is installed).
+# compile when the MinGW-w64 cross compiler is installed), `make bench` builds the benchmarks in
+# release mode and runs them all.
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build demo test test-plain test-sanitize test-windows clean
+.PHONY: all build demo test test-plain test-sanitize test-windows bench clean
 
 all: build
 
@@ -37,5 +38,31 @@ test-windows:
 		echo "i686-w64-mingw32-g++-posix not installed: Windows compile skipped"; \
 	fi
 
+# The scripted end-to-end runs of the program under valgrind memcheck: no memory error, no
+# definite or indirect leak, exit code 0, and the reports each script expects.
+.PHONY: memcheck fuzz
+memcheck: build
+	bash scripts/setup-checks.sh
+	bash tests/memcheck/run.sh build/ringward
+
+# The libFuzzer targets, built with clang in build-fuzz/, each run for FUZZ_SECONDS on a scratch
+# copy of its seed corpus (fuzz/corpus/); prints the executions of each.
+FUZZ_SECONDS ?= 60
+fuzz:
+	bash scripts/setup-checks.sh
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
+		-DCMAKE_CXX_COMPILER=clang++ -DRINGWARD_FUZZ=ON -DRINGWARD_TESTS=OFF >/dev/null
+	cmake --build build-fuzz -j $(JOBS) --target ringward_fuzzers
+	bash fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
+# Every figure of bench/README.md, then each beside its budget; installs Google Benchmark first
+# when it is missing. BENCH_FLAGS go to Google Benchmark (e.g. BENCH_FLAGS=--benchmark_filter=Screen).
+bench:
+	bash scripts/setup.sh bench
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DRINGWARD_BENCH=ON -DRINGWARD_TESTS=OFF \
+		$(CMAKE_FLAGS) >/dev/null
+	cmake --build build-bench -j $(JOBS)
+	cd build-bench && ./bench/ringward_bench $(BENCH_FLAGS)
+
 clean:
-	rm -rf build build-sanitize build-windows
+	rm -rf build build-sanitize build-windows build-bench
