@@ -1,10 +1,11 @@
 # Entry points: `make demo` starts the program on its built-in demo, `make test` builds and runs
 # every test (plain, then with AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows
-# compile when the MinGW-w64 cross compiler is installed).
+# compile when the MinGW-w64 cross compiler is installed), `make bench` builds the benchmarks in
+# release mode and runs them all.
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build demo test test-plain test-sanitize test-windows clean
+.PHONY: all build demo test test-plain test-sanitize test-windows bench clean
 
 all: build
 
@@ -54,5 +55,14 @@ fuzz:
 	cmake --build build-fuzz -j $(JOBS) --target ringward_fuzzers
 	bash fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
 
+# Every figure of bench/README.md, then each beside its budget; installs Google Benchmark first
+# when it is missing. BENCH_FLAGS go to Google Benchmark (e.g. BENCH_FLAGS=--benchmark_filter=Screen).
+bench:
+	bash scripts/setup.sh bench
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DRINGWARD_BENCH=ON -DRINGWARD_TESTS=OFF \
+		$(CMAKE_FLAGS) >/dev/null
+	cmake --build build-bench -j $(JOBS)
+	cd build-bench && ./bench/ringward_bench $(BENCH_FLAGS)
+
 clean:
-	rm -rf build build-sanitize build-windows
+	rm -rf build build-sanitize build-windows build-bench

@@ -2,15 +2,19 @@
 # Installs the Debian packages that a purpose needs, when they are missing:
 #   scripts/setup.sh demo    what building and running the program needs
 #   scripts/setup.sh test    what every test needs besides (cross compiler, formatter, tmux...)
+#   scripts/setup.sh bench   what the benchmarks need besides (Google Benchmark)
 # As root it uses apt-get directly; otherwise sudo, when there is one.
 set -euo pipefail
 
 demo_packages=(cmake make g++ libncurses-dev)
 test_packages=(googletest libgtest-dev g++-mingw-w64-i686 mingw-w64-tools clang-format tmux)
+bench_packages=(libbenchmark-dev)
 
 packages=("${demo_packages[@]}")
 if [ "${1:-demo}" = test ]; then
     packages+=("${test_packages[@]}")
+elif [ "${1:-demo}" = bench ]; then
+    packages+=("${bench_packages[@]}")
 fi
 
 missing=()
