@@ -14,6 +14,7 @@
 #include <signal.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -59,16 +60,19 @@ MLC 760 | F  | F - Error playing zap message.
 MLC 780 | NN | S - Error hanging up line.
 )";
 
-// The player's plain boxes and the list limits: places that show a box but make no report.
+// The player's plain boxes (no owner, no caption, no icon), and the main dialog's own boxes of
+// the list limits and the logs that cannot be opened: places that show a box but make no report.
 const char *const kPlainPlaces[] = {
-    "Unsupported wave format.",
-    "Error opening wave device.",
-    "Error preparing message header.",
-    "Error writing wave message.",
-    "Error unpreparing message header.",
-    "Error closing wave device.",
-    "Limit of 200 numbers to accept reached.  Continuing.",
-    "Limit of 200 numbers to block reached.  Continuing.",
+    "plain Unsupported wave format.",
+    "plain Error opening wave device.",
+    "plain Error preparing message header.",
+    "plain Error writing wave message.",
+    "plain Error unpreparing message header.",
+    "plain Error closing wave device.",
+    "owned Limit of 200 numbers to accept reached.  Continuing.",
+    "owned Limit of 200 numbers to block reached.  Continuing.",
+    "owned Error opening event log file.  Shutting down.",
+    "owned Error opening calls received file.  Shutting down.",
 };
 
 struct CheckRow {
@@ -392,7 +396,7 @@ const FaultCase kCases[] = {
      },
      {{"MLC 760", "0"}},
      kShutsDown,
-     {"Unsupported wave format."}},
+     {"plain Unsupported wave format."}},
     {"wave device busy",
      [] {
          Standard();
@@ -400,7 +404,7 @@ const FaultCase kCases[] = {
      },
      {{"MLC 760", "0"}},
      kShutsDown,
-     {"Error opening wave device."}},
+     {"plain Error opening wave device."}},
     {"header not prepared",
      [] {
          Standard();
@@ -408,7 +412,7 @@ const FaultCase kCases[] = {
      },
      {{"MLC 760", "0"}},
      kShutsDown,
-     {"Error preparing message header."}},
+     {"plain Error preparing message header."}},
     {"write refused",
      [] {
          Standard();
@@ -416,7 +420,7 @@ const FaultCase kCases[] = {
      },
      {{"MLC 760", "0"}},
      kShutsDown,
-     {"Error writing wave message."}},
+     {"plain Error writing wave message."}},
     {"header not unprepared",
      [] {
          Standard();
@@ -424,7 +428,7 @@ const FaultCase kCases[] = {
      },
      {{"MLC 760", "0"}},
      kShutsDown,
-     {"Error unpreparing message header."}},
+     {"plain Error unpreparing message header."}},
     {"wave device does not close",
      [] {
          Standard();
@@ -432,7 +436,7 @@ const FaultCase kCases[] = {
      },
      {{"MLC 760", "0"}},
      kShutsDown,
-     {"Error closing wave device."},
+     {"plain Error closing wave device."},
      {{"waveout", 1}}},
     {"200 numbers to accept",
      [] {
@@ -441,7 +445,7 @@ const FaultCase kCases[] = {
      },
      {},
      kGoesOn,
-     {"Limit of 200 numbers to accept reached.  Continuing."}},
+     {"owned Limit of 200 numbers to accept reached.  Continuing."}},
     {"200 numbers to block",
      [] {
          Standard();
@@ -449,7 +453,23 @@ const FaultCase kCases[] = {
      },
      {},
      kGoesOn,
-     {"Limit of 200 numbers to block reached.  Continuing."}},
+     {"owned Limit of 200 numbers to block reached.  Continuing."}},
+    {"event log cannot be opened",
+     [] {
+         Standard();
+         mkdir("EventLog.txt", 0755);
+     },
+     {},
+     kShutsDown,
+     {"owned Error opening event log file.  Shutting down."}},
+    {"call log cannot be opened",
+     [] {
+         Standard();
+         mkdir("Calls Received.txt", 0755);
+     },
+     {},
+     kShutsDown,
+     {"owned Error opening calls received file.  Shutting down."}},
     {"access violation while screening",
      [] {
          Standard();
@@ -485,8 +505,7 @@ std::string BoxName(const run::BoxSeen &box) {
 
 std::vector<std::string> ExpectedBoxes(const FaultCase &c) {
     std::vector<std::string> boxes;
-    for (const std::string &text : c.plainBoxes)
-        boxes.push_back((text.compare(0, 5, "Limit") == 0 ? "owned " : "plain ") + text);
+    boxes.insert(boxes.end(), c.plainBoxes.begin(), c.plainBoxes.end());
     for (const Expected &e : c.reports)
         boxes.push_back("report " + e.tag);
     return boxes;
