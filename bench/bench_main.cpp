@@ -66,8 +66,8 @@ void PrintSummary(const std::vector<Figure> &figures) {
             bool within = budget.atLeast ? value >= budget.limit : value <= budget.limit;
             std::string label =
                 ShortName(figure.name) + (budget.counter.empty() ? "" : " " + budget.counter);
-            printf("%-52s %12.3f %-5s %-8s %s\n", label.c_str(), value, budget.unit.c_str(),
-                   within ? "within" : "OVER", budget.text.c_str());
+            printf("%-52s %12.*f %-5s %-8s %s\n", label.c_str(), value < 0.1 ? 5 : 3, value,
+                   budget.unit.c_str(), within ? "within" : "OVER", budget.text.c_str());
         }
     }
 }

@@ -93,7 +93,7 @@ BENCHMARK_CAPTURE(EventLogLine, no_commit, bench::kPlainMode)->Unit(benchmark::k
 // No budget of their own: together they must fit in the answer path's 200 ms; each is shown
 // against that whole budget.
 const bool kBudgets = [] {
-    const char *text = "part of the 200 ms answer path";
+    const char *text = "a share of the whole 200 ms margin";
     for (const char *name : {"Normalize/", "Screen/", "LogOneCall/", "EventLogLine/"})
         bench::AddBudget({name, "", 1e6, "us", 200000, false, text});
     return true;
