@@ -320,7 +320,8 @@ void DrawActivity(Canvas &canvas, int top, int bottom) {
         canvas.Text(top + 1 + (int)(i - first), 2, lines[i], 0, canvas.Width() - 4);
 }
 
-std::string HelpText(const std::vector<WindowView> &windows) {
+// The keys of the window with the input, most useful first, as many as fit in width.
+std::string HelpText(const std::vector<WindowView> &windows, int width) {
     if (windows.empty())
         return "";
     const WindowView &top = windows.back();
@@ -328,25 +329,34 @@ std::string HelpText(const std::vector<WindowView> &windows) {
         return "Enter/Esc/o  OK";
     if (!top.enabled)
         return "";
-    std::string help = "Tab/S-Tab focus  Enter/Space press";
+    std::vector<std::string> items;
     for (const TerminalOptions::ButtonKey &k : T().options.buttonKeys)
         for (const ControlView &c : top.controls)
             if (c.id == k.controlId && c.className == "Button")
-                help += std::string("  ") + (char)k.key + " " + k.label;
+                items.push_back(std::string(1, (char)k.key) + " " + k.label);
     for (const MenuItemView &item : SystemMenuItems(top.handle)) {
         char key = item.id < SC_SIZE ? MnemonicOf(item.text) : 0;
         if (key) {
             std::string label = WithoutMnemonics(item.text);
             while (!label.empty() && label.back() == '.')
                 label.pop_back();
-            help += std::string("  ") + key + " " + label;
+            items.push_back(std::string(1, key) + " " + label);
         }
     }
     if (top.style & WS_MINIMIZEBOX)
-        help += top.minimized ? "  m Restore" : "  m Minimise";
-    help += "  Esc/^C Cancel";
+        items.push_back(top.minimized ? "m Restore" : "m Minimise");
+    items.push_back("Esc/^C Cancel");
+    items.push_back("Tab/S-Tab focus");
+    items.push_back("Enter/Space press");
     if (top.style & WS_SYSMENU)
-        help += "  F4 Close";
+        items.push_back("F4 Close");
+    std::string help;
+    for (const std::string &item : items) {
+        std::string next = help.empty() ? item : help + "  " + item;
+        if ((int)next.size() > width)
+            break;
+        help = next;
+    }
     return help;
 }
 
@@ -380,7 +390,7 @@ Canvas Render(int width, int height) {
         else
             DrawDialog(canvas, windows[i], placed[windows[i].handle], active);
     }
-    canvas.Text(height - 1, 0, HelpText(windows), kAttrReverse, width);
+    canvas.Text(height - 1, 0, HelpText(windows, width), kAttrReverse, width);
     return canvas;
 }
 
