@@ -38,6 +38,14 @@ test-windows:
 		echo "i686-w64-mingw32-g++-posix not installed: Windows compile skipped"; \
 	fi
 
+# The real Windows program under Wine: installs Wine and its tools when missing, builds
+# ringward.exe and the test tapi32.dll in build-wine-ARCH/ and drives the program on an X server
+# of its own (tests/wine/run.py); screenshots and logs stay in build-wine-ARCH/results/.
+.PHONY: test-wine
+test-wine:
+	bash tests/wine/setup.sh
+	python3 tests/wine/run.py
+
 # The scripted end-to-end runs of the program under valgrind memcheck: no memory error, no
 # definite or indirect leak, exit code 0, and the reports each script expects.
 .PHONY: memcheck fuzz
@@ -65,4 +73,4 @@ bench:
 	cd build-bench && ./bench/ringward_bench $(BENCH_FLAGS)
 
 clean:
-	rm -rf build build-sanitize build-windows build-bench
+	rm -rf build build-sanitize build-windows build-bench build-wine-i686 build-wine-x86_64
