@@ -10,7 +10,8 @@
 namespace fuzz {
 
 // Moves into a fresh temporary directory, once per process, so that the files a target writes
-// and the program reads stay there.
+// and the program reads stay there. The fuzzer reads its corpus after the first input has run:
+// give it corpus and artifact paths that are absolute.
 void EnterWorkDirectory();
 
 // Writes bytes to path, replacing it.
