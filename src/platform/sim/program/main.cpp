@@ -250,10 +250,12 @@ int main(int argc, char **argv) {
         atexit(WritePlayed);
     }
 
-    if (headless)
+    if (headless) {
         SetUpHeadless(script);
-    else
-        sim::StartTerminalUi();
+    } else if (!sim::StartTerminalUi()) {
+        fprintf(stderr, "ringward: the dialog needs a terminal; --script runs without one\n");
+        return kUsageError;
+    }
     sim::ScheduleScript(script, sim::PerformUserAction, [](const std::string &error) {
         fprintf(stderr, "ringward: %s\n", error.c_str());
         exit(kUsageError);
