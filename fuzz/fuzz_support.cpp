@@ -1,6 +1,7 @@
 // Shared pieces of the fuzz targets.
 #include "fuzz_support.h"
 
+#include <filesystem>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -8,13 +9,20 @@
 
 namespace fuzz {
 
+static char workDirectory[] = "/tmp/ringward-fuzz-XXXXXX";
+
+static void RemoveWorkDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(workDirectory, ignored);
+}
+
 void EnterWorkDirectory() {
     static bool entered = false;
     if (entered)
         return;
-    char pattern[] = "/tmp/ringward-fuzz-XXXXXX";
-    Require(mkdtemp(pattern) != nullptr, "a working directory");
-    Require(chdir(pattern) == 0, "entering the working directory");
+    Require(mkdtemp(workDirectory) != nullptr, "a working directory");
+    Require(chdir(workDirectory) == 0, "entering the working directory");
+    atexit(RemoveWorkDirectory); // the fuzzer ends with exit(); a crash leaves it to look at
     entered = true;
 }
 
