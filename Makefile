@@ -43,21 +43,21 @@ test-windows:
 # of its own (tests/wine/run.py); screenshots and logs stay in build-wine-ARCH/results/.
 .PHONY: test-wine
 test-wine:
-	bash tests/wine/setup.sh
+	bash scripts/setup.sh wine
 	python3 tests/wine/run.py
 
 # The scripted end-to-end runs of the program under valgrind memcheck: no memory error, no
 # definite or indirect leak, exit code 0, and the reports each script expects.
 .PHONY: memcheck fuzz
 memcheck: build
-	bash scripts/setup-checks.sh
+	bash scripts/setup.sh checks
 	bash tests/memcheck/run.sh build/ringward
 
 # The libFuzzer targets, built with clang in build-fuzz/, each run for FUZZ_SECONDS on a scratch
 # copy of its seed corpus (fuzz/corpus/); prints the executions of each.
 FUZZ_SECONDS ?= 60
 fuzz:
-	bash scripts/setup-checks.sh
+	bash scripts/setup.sh checks
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
 		-DCMAKE_CXX_COMPILER=clang++ -DRINGWARD_FUZZ=ON -DRINGWARD_TESTS=OFF >/dev/null
 	cmake --build build-fuzz -j $(JOBS) --target ringward_fuzzers

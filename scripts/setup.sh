@@ -1,21 +1,35 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a purpose needs, when they are missing:
-#   scripts/setup.sh demo    what building and running the program needs
-#   scripts/setup.sh test    what every test needs besides (cross compiler, formatter, tmux...)
-#   scripts/setup.sh bench   what the benchmarks need besides (Google Benchmark)
+#   scripts/setup.sh demo     building and running the program
+#   scripts/setup.sh test     everything .ci/run runs: the suites, Wine, memcheck and fuzzing
+#   scripts/setup.sh suite    the test suites (GoogleTest, the cross compiler, the formatter, tmux)
+#   scripts/setup.sh checks   memcheck and fuzzing (valgrind, clang and its sanitizer run-times)
+#   scripts/setup.sh wine     the Wine end-to-end tests (Wine with its 32-bit half, an X server...)
+#   scripts/setup.sh bench    the benchmarks (Google Benchmark)
 # As root it uses apt-get directly; otherwise sudo, when there is one.
 set -euo pipefail
 
-demo_packages=(cmake make g++ libncurses-dev)
-test_packages=(googletest libgtest-dev g++-mingw-w64-i686 mingw-w64-tools clang-format tmux)
-bench_packages=(libbenchmark-dev)
+demo=(cmake make g++ libncurses-dev)
+suite=(googletest libgtest-dev g++-mingw-w64-i686 mingw-w64-tools clang-format tmux)
+checks=(clang libclang-rt-14-dev valgrind)
+# The 64-bit cross compiler too, for machines whose kernel cannot run 32-bit code.
+wine=(wine wine64 wine32:i386 fonts-wine fonts-liberation xvfb xdotool imagemagick sox python3
+      g++-mingw-w64-x86-64)
+bench=(libbenchmark-dev)
 
-packages=("${demo_packages[@]}")
-if [ "${1:-demo}" = test ]; then
-    packages+=("${test_packages[@]}")
-elif [ "${1:-demo}" = bench ]; then
-    packages+=("${bench_packages[@]}")
-fi
+packages=("${demo[@]}")
+case "${1:-demo}" in
+demo) ;;
+suite) packages+=("${suite[@]}") ;;
+checks) packages+=("${checks[@]}") ;;
+wine) packages+=("${suite[@]}" "${wine[@]}") ;;
+bench) packages+=("${bench[@]}") ;;
+test) packages+=("${suite[@]}" "${checks[@]}" "${wine[@]}") ;;
+*)
+    echo "usage: scripts/setup.sh demo|test|suite|checks|wine|bench" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -32,5 +46,9 @@ if [ "$(id -u)" -ne 0 ]; then
     as_root=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
+    ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${as_root[@]}" dpkg --add-architecture i386
+fi
 "${as_root[@]}" apt-get update -qq
 "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
