@@ -76,7 +76,7 @@ template <auto F> LRESULT QueryDragIconThunk(CCmdTarget *target, WPARAM, LPARAM)
 #define DECLARE_MESSAGE_MAP()                                                                      \
   protected:                                                                                       \
     static const AFX_MSGMAP *GetThisMessageMap();                                                  \
-    virtual const AFX_MSGMAP *GetMessageMap() const;
+    const AFX_MSGMAP *GetMessageMap() const override;
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                     \
     const AFX_MSGMAP *theClass::GetMessageMap() const {                                            \
