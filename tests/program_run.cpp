@@ -157,13 +157,7 @@ void PressStartAt(uint64_t ms) {
 
 int CallAt(uint64_t ms, const char *number, const char *name, int rings, bool callerId,
            DWORD device) {
-    sim::CallConfig call;
-    call.callerIdDelivered = callerId;
-    call.numberDelivered = number != nullptr;
-    call.number = number ? number : "";
-    call.nameDelivered = name != nullptr;
-    call.name = name ? name : "";
-    call.rings = rings;
+    sim::CallConfig call = sim::MakeCall(number, name, rings, callerId);
     call.device = device;
     return sim::TheLineService().ScheduleCall(call, ms);
 }

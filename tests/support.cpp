@@ -23,13 +23,17 @@ void Machine::SetUp() {
     g_state = ScreeningState();
 }
 
-void Machine::TearDown() {
+void BackToBoot() {
     if (g_state.eventLog)
         fclose(g_state.eventLog);
     if (g_state.callsLog)
         fclose(g_state.callsLog);
     g_state = ScreeningState();
     sim::Reset();
+}
+
+void Machine::TearDown() {
+    BackToBoot();
     ASSERT_EQ(chdir(previousDir.c_str()), 0);
     std::string command = "rm -rf '" + dir + "'";
     ASSERT_EQ(system(command.c_str()), 0);

@@ -22,6 +22,10 @@ class Machine : public ::testing::Test {
     std::string previousDir;
 };
 
+// Closes the logs, zeroes the state record and boots the simulated machine again, for a test
+// that runs several rounds.
+void BackToBoot();
+
 std::string ReadFile(const std::string &path);
 void WriteFile(const std::string &path, const std::string &content);
 bool FileExists(const std::string &path);

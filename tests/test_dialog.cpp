@@ -77,12 +77,7 @@ class DialogTest : public test::Machine {
 
     // Brings machine, state and window system back to boot, for another round in one test.
     void Restart() {
-        if (g_state.eventLog)
-            fclose(g_state.eventLog);
-        if (g_state.callsLog)
-            fclose(g_state.callsLog);
-        g_state = ScreeningState();
-        sim::Reset();
+        test::BackToBoot();
         sim::SetMessageBoxHandler(sim::ModalMessageBox);
         remove("EventLog.txt");
         remove("Calls Received.txt");

@@ -40,14 +40,8 @@ class LineCallbackTest : public test::Machine {
     void Accept(const char *entry) { strcpy(g_state.acceptList[g_state.acceptCount++], entry); }
 
     int Ring(const char *number, const char *name, int rings = 4, bool callerId = true) {
-        sim::CallConfig call;
-        call.callerIdDelivered = callerId;
-        call.numberDelivered = number != nullptr;
-        call.number = number ? number : "";
-        call.nameDelivered = name != nullptr;
-        call.name = name ? name : "";
-        call.rings = rings;
-        return sim::TheLineService().ScheduleCall(call, sim::NowMs());
+        return sim::TheLineService().ScheduleCall(sim::MakeCall(number, name, rings, callerId),
+                                                  sim::NowMs());
     }
 
     // Runs the program's message loop for ms of simulated time.

@@ -97,8 +97,7 @@ TEST_F(ModemTest, ChipsetMakerIsFoundInAnyLetterCase) {
         {"Conexant", false},     {"AgerX", false}, {"", false},
     };
     for (const MakerCase &c : cases) {
-        sim::Reset();
-        g_state = ScreeningState();
+        test::BackToBoot();
         AddModem(c.manufacturer);
         AddModem("Conexant"); // never opened: another maker
         if (c.opened) {
@@ -145,8 +144,7 @@ TEST_F(ModemTest, UnsuitableDevicesArePassedOverWithOrWithoutReport) {
         {"cannot make calls", [](sim::LineDeviceConfig &d) { d.lineFeatures = 0; }, {}},
     };
     for (const PassOverCase &c : cases) {
-        sim::Reset();
-        g_state = ScreeningState();
+        test::BackToBoot();
         c.spoil(AddModem("Agere Systems"));
         AddModem("Lucent Technologies");
         EXPECT_EQ(InitVoiceModem(), 0) << c.name;
@@ -178,8 +176,7 @@ TEST_F(ModemTest, RegistryFailuresAreReportedTwiceAndTheDeviceIsPassedOver) {
          "Ringward: 6, SBD 340: F - Error closing the registry key."},
     };
     for (const RegistryFailureCase &c : cases) {
-        sim::Reset();
-        g_state = ScreeningState();
+        test::BackToBoot();
         AddModem("Agere Systems");
         AddModem("Agere Systems");
         sim::FailCall(c.function, c.status);
@@ -209,8 +206,7 @@ TEST_F(ModemTest, FailuresThatEndDiscoveryReturnMinusOne) {
         {"lineGetDevCapsA", (LONG)LINEERR_OPERATIONFAILED, "IVM 360"},
     };
     for (const AbortCase &c : cases) {
-        sim::Reset();
-        g_state = ScreeningState();
+        test::BackToBoot();
         AddModem("Agere Systems");
         AddModem("Agere Systems"); // suitable, but never examined
         sim::FailCall(c.function, c.result);

@@ -74,6 +74,17 @@ std::string ModemDevSpecific(const std::string &keyPath) {
     return block + keyPath + '\0';
 }
 
+CallConfig MakeCall(const char *number, const char *name, int rings, bool callerId) {
+    CallConfig call;
+    call.callerIdDelivered = callerId;
+    call.numberDelivered = number != nullptr;
+    call.number = number ? number : "";
+    call.nameDelivered = name != nullptr;
+    call.name = name ? name : "";
+    call.rings = rings;
+    return call;
+}
+
 LineService::LineService(LineHost *h) : host(h) {}
 
 void LineService::Reset() {

@@ -67,6 +67,9 @@ struct CallConfig {
     DWORD device = 0;           // line device the call comes in on
 };
 
+// A call whose number and name texts are delivered, or not when null, with caller ID or none.
+CallConfig MakeCall(const char *number, const char *name, int rings = 4, bool callerId = true);
+
 enum : uint64_t {
     kRingPeriodMs = 6000,    // a ring cycle on a North American line
     kCallerIdDelayMs = 2500, // caller ID arrives in the pause after the first ring
