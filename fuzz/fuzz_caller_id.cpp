@@ -53,14 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     DWORD totalField = (DWORD)total;
     memcpy(record, &totalField, sizeof totalField);
 
-    sim::Reset();
-    g_state = ScreeningState();
-    strcpy(g_state.acceptList[0], "212");
-    g_state.acceptCount = 1;
-    strcpy(g_state.blockList[0], "800");
-    strcpy(g_state.blockMessages[0], "Go Away.wav");
-    strcpy(g_state.blockList[1], "P");
-    g_state.blockCount = 2;
+    fuzz::BootWithSmallLists();
 
     ReadCallerId((const LINECALLINFO *)record);
     ::free(record);

@@ -188,15 +188,7 @@ void Prepare() {
         fuzz::WriteText("Go Away.wav", test::PcmWave(1, 8000, 16, test::Samples(1600, 3)));
         written = true;
     }
-    sim::Reset();
-    g_state = ScreeningState();
-    strcpy(g_state.acceptList[0], "212");
-    g_state.acceptCount = 1;
-    strcpy(g_state.blockList[0], "800");
-    strcpy(g_state.blockMessages[0], "Go Away.wav");
-    strcpy(g_state.blockList[1], "P");
-    strcpy(g_state.blockList[2], "555");
-    g_state.blockCount = 3;
+    fuzz::BootWithSmallLists({"555"});
     g_state.screening = 1;
     announcedCalls = 0;
     callerIdMessages = 0;

@@ -1,6 +1,9 @@
 // Shared pieces of the fuzz targets.
 #include "fuzz_support.h"
 
+#include "common/state.h"
+#include "platform/sim/sim.h"
+
 #include <filesystem>
 #include <stdio.h>
 #include <stdlib.h>
@@ -54,6 +57,19 @@ bool IsNormalizedNumber(const char *text) {
         if (text[i] < '0' || text[i] > '9')
             return false;
     return true;
+}
+
+void BootWithSmallLists(std::initializer_list<const char *> moreBlocked) {
+    sim::Reset();
+    g_state = ScreeningState();
+    strcpy(g_state.acceptList[0], "212");
+    g_state.acceptCount = 1;
+    strcpy(g_state.blockList[0], "800");
+    strcpy(g_state.blockMessages[0], "Go Away.wav");
+    strcpy(g_state.blockList[1], "P");
+    g_state.blockCount = 2;
+    for (const char *entry : moreBlocked)
+        strcpy(g_state.blockList[g_state.blockCount++], entry);
 }
 
 } // namespace fuzz

@@ -5,6 +5,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <initializer_list>
 #include <string>
 
 namespace fuzz {
@@ -23,6 +24,10 @@ void Require(bool condition, const char *what);
 
 // True when text is a normalised number: up to 30 digits, one of "N", "O", "P", or empty.
 bool IsNormalizedNumber(const char *text);
+
+// A freshly booted machine and a zeroed state with small lists: accept 212; block 800 (with
+// "Go Away.wav"), P and whatever more block entries are given.
+void BootWithSmallLists(std::initializer_list<const char *> moreBlocked = {});
 
 } // namespace fuzz
 

@@ -330,6 +330,16 @@ const DialogTemplate *FindTemplate(HINSTANCE instance, LPCSTR name) {
     return it == dialogs.end() ? nullptr : &it->second;
 }
 
+// Styles, position and size as the template gives them, for a dialog or one of its controls.
+template <typename Template> void Place(Window *w, const Template &t) {
+    w->style = t.style;
+    w->exStyle = t.exStyle;
+    w->x = t.x;
+    w->y = t.y;
+    w->cx = t.cx;
+    w->cy = t.cy;
+}
+
 void AddControl(Window *dialog, const ControlTemplate &t) {
     HWND parent = dialog->handle;
     Window *c = NewWindow(Kind::Control);
@@ -337,12 +347,7 @@ void AddControl(Window *dialog, const ControlTemplate &t) {
     c->id = t.id;
     c->className = t.className;
     c->text = t.text;
-    c->style = t.style;
-    c->exStyle = t.exStyle;
-    c->x = t.x;
-    c->y = t.y;
-    c->cx = t.cx;
-    c->cy = t.cy;
+    Place(c, t);
     c->iconId = (t.style & 0xF) == SS_ICON && t.className == "Static" ? t.textId : -1;
     c->visible = (t.style & WS_VISIBLE) != 0;
     HWND handle = c->handle;
@@ -357,12 +362,7 @@ HWND CreateDialogWindow(const DialogTemplate &t, HWND owner, DLGPROC proc) {
     d->templateId = t.id;
     d->owner = owner;
     d->text = t.caption;
-    d->style = t.style;
-    d->exStyle = t.exStyle;
-    d->x = t.x;
-    d->y = t.y;
-    d->cx = t.cx;
-    d->cy = t.cy;
+    Place(d, t);
     d->proc = proc;
     HWND h = d->handle;
     for (const ControlTemplate &c : t.controls)

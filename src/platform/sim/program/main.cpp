@@ -106,8 +106,8 @@ std::string DirectoryOf(const std::string &path) {
     return slash == std::string::npos ? "" : path.substr(0, slash);
 }
 
-bool ReadScript(const std::string &path, const std::string &text0, sim::Script *script) {
-    std::string text = text0;
+// Parses the script in the file path, or the text given when there is no path.
+bool ReadScript(const std::string &path, std::string text, sim::Script *script) {
     if (!path.empty()) {
         std::ifstream in(path, std::ios::binary);
         if (!in) {
