@@ -109,4 +109,16 @@ void DumpOnExit() {
     atexit(WriteDumps);
 }
 
+Aftermath RunToExitZero(const std::function<void()> &body) {
+    EXPECT_EXIT(
+        {
+            DumpOnExit();
+            body();
+            fprintf(stderr, "the program did not end\n");
+            _exit(3);
+        },
+        ::testing::ExitedWithCode(0), "");
+    return {ReadFile("journal.txt"), ReadFile("boxes.txt"), ReadFile("EventLog.txt")};
+}
+
 } // namespace test

@@ -6,6 +6,7 @@
 #include "common/state.h"
 #include "platform/sim/sim.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -48,6 +49,14 @@ HCALL RingInCall();
 // "journal.txt" and the message boxes to "boxes.txt", so the parent can read them afterwards.
 void DumpOnExit();
 std::string BoxesText();
+
+// What a child process left behind once it ended: its journal, its boxes and the event log.
+struct Aftermath {
+    std::string journal, boxes, eventLog;
+};
+// Runs body in a child process that must end with exit code 0 (the program's orderly end), and
+// reads what it left behind.
+Aftermath RunToExitZero(const std::function<void()> &body);
 
 } // namespace test
 

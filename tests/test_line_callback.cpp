@@ -314,16 +314,10 @@ class LineFailureTest : public LineCallbackTest {
     // Runs body in a child that must end with exit code 0; afterwards the parent holds the
     // child's journal, boxes and logs.
     template <typename Body> void ExpectShutdown(Body body) {
-        EXPECT_EXIT(
-            {
-                test::DumpOnExit();
-                body();
-                _exit(3);
-            },
-            ::testing::ExitedWithCode(0), "");
-        journal = test::ReadFile("journal.txt");
-        boxes = test::ReadFile("boxes.txt");
-        eventLog = test::ReadFile("EventLog.txt");
+        test::Aftermath left = test::RunToExitZero(body);
+        journal = left.journal;
+        boxes = left.boxes;
+        eventLog = left.eventLog;
     }
     std::string journal, boxes, eventLog;
 };

@@ -17,26 +17,21 @@ class ShutdownTest : public test::Machine {
     // exit code 0. withCall, withLine, withApp choose which handles the state record holds.
     void RunShutdown(bool withCall, bool withLine, bool withApp, void (*arrange)() = nullptr) {
         remove("EventLog.txt");
-        EXPECT_EXIT(
-            {
-                test::OpenLogs();
-                test::OpenedLine opened = test::OpenModemLine(IgnoreMessage);
-                HCALL call = test::RingInCall();
-                sim::ClearJournal();
-                g_state.hCall = withCall ? call : 0;
-                g_state.hLine = withLine ? opened.line : 0;
-                g_state.hLineApp = withApp ? opened.app : 0;
-                if (arrange)
-                    arrange();
-                test::DumpOnExit();
-                ShutdownAndExit();
-                fprintf(stderr, "ShutdownAndExit returned\n");
-                _exit(3);
-            },
-            ::testing::ExitedWithCode(0), "");
-        journal = test::ReadFile("journal.txt");
-        boxes = test::ReadFile("boxes.txt");
-        eventLog = test::ReadFile("EventLog.txt");
+        test::Aftermath left = test::RunToExitZero([&] {
+            test::OpenLogs();
+            test::OpenedLine opened = test::OpenModemLine(IgnoreMessage);
+            HCALL call = test::RingInCall();
+            sim::ClearJournal();
+            g_state.hCall = withCall ? call : 0;
+            g_state.hLine = withLine ? opened.line : 0;
+            g_state.hLineApp = withApp ? opened.app : 0;
+            if (arrange)
+                arrange();
+            ShutdownAndExit();
+        });
+        journal = left.journal;
+        boxes = left.boxes;
+        eventLog = left.eventLog;
     }
     std::string journal, boxes, eventLog;
 };
