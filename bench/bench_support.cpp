@@ -150,18 +150,7 @@ void WriteMessage(const std::string &path, double seconds) {
 }
 
 void OpenModemLine(LINECALLBACK callback) {
-    sim::TheLineService().Devices().push_back(sim::VoiceModemDevice(sim::kDefaultModemKey, 0));
-    DWORD devices = 0, version = 0x00020002, negotiated = 0;
-    LINEINITIALIZEEXPARAMS params = {};
-    params.dwTotalSize = sizeof params;
-    params.dwOptions = LINEINITIALIZEEXOPTION_USEHIDDENWINDOW;
-    LINEEXTENSIONID extension;
-    if (lineInitializeExA(&g_state.hLineApp, NULL, callback, "bench", &devices, &version,
-                          &params) != 0 ||
-        lineNegotiateAPIVersion(g_state.hLineApp, 0, 0x00020000, version, &negotiated,
-                                &extension) != 0 ||
-        lineOpenA(g_state.hLineApp, 0, &g_state.hLine, negotiated, 0, 1, LINECALLPRIVILEGE_OWNER,
-                  LINEMEDIAMODE_AUTOMATEDVOICE, NULL) != 0)
+    if (sim::OpenVoiceModemLine(callback, &g_state.hLineApp, &g_state.hLine) != 0)
         abort();
     sim::ClearJournal();
 }

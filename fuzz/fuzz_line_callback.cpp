@@ -48,21 +48,8 @@ void CALLBACK CountingCallback(DWORD hDevice, DWORD msg, DWORD_PTR instance, DWO
 }
 
 void OpenLine() {
-    sim::TheLineService().Devices().push_back(sim::VoiceModemDevice(sim::kDefaultModemKey, 0));
-    DWORD devices = 0, version = 0x00020002, negotiated = 0;
-    LINEINITIALIZEEXPARAMS params = {};
-    params.dwTotalSize = sizeof params;
-    params.dwOptions = LINEINITIALIZEEXOPTION_USEHIDDENWINDOW;
-    LINEEXTENSIONID extension;
-    fuzz::Require(lineInitializeExA(&g_state.hLineApp, NULL, CountingCallback, "fuzz", &devices,
-                                    &version, &params) == 0,
-                  "registration");
-    fuzz::Require(lineNegotiateAPIVersion(g_state.hLineApp, 0, 0x00020000, version, &negotiated,
-                                          &extension) == 0,
-                  "negotiation");
-    fuzz::Require(lineOpenA(g_state.hLineApp, 0, &g_state.hLine, negotiated, 0, 1,
-                            LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_AUTOMATEDVOICE, NULL) == 0,
-                  "opening the line");
+    fuzz::Require(sim::OpenVoiceModemLine(CountingCallback, &g_state.hLineApp, &g_state.hLine) == 0,
+                  "opening the modem's line");
 }
 
 void RunFor(uint64_t ms) {

@@ -72,20 +72,8 @@ std::string BoxesText() {
 }
 
 OpenedLine OpenModemLine(LINECALLBACK callback) {
-    sim::TheLineService().Devices().push_back(sim::VoiceModemDevice(sim::kDefaultModemKey, 0));
     OpenedLine opened = {0, 0};
-    DWORD devices = 0, version = 0x00020002, negotiated = 0;
-    LINEINITIALIZEEXPARAMS params = {};
-    params.dwTotalSize = sizeof params;
-    params.dwOptions = LINEINITIALIZEEXOPTION_USEHIDDENWINDOW;
-    LINEEXTENSIONID extension;
-    EXPECT_EQ(lineInitializeExA(&opened.app, NULL, callback, "test", &devices, &version, &params),
-              0);
-    EXPECT_EQ(lineNegotiateAPIVersion(opened.app, 0, 0x00020000, version, &negotiated, &extension),
-              0);
-    EXPECT_EQ(lineOpenA(opened.app, 0, &opened.line, negotiated, 0, 1, LINECALLPRIVILEGE_OWNER,
-                        LINEMEDIAMODE_AUTOMATEDVOICE, NULL),
-              0);
+    EXPECT_EQ(sim::OpenVoiceModemLine(callback, &opened.app, &opened.line), 0);
     sim::ClearJournal();
     return opened;
 }

@@ -47,3 +47,23 @@ LineDeviceConfig VoiceModemDevice(const std::string &keyPath, DWORD waveOutId) {
 }
 
 } // namespace sim
+
+namespace sim {
+
+LONG OpenVoiceModemLine(LINECALLBACK callback, HLINEAPP *app, HLINE *line) {
+    TheLineService().Devices().push_back(VoiceModemDevice(kDefaultModemKey, 0));
+    DWORD devices = 0, version = 0x00020002, negotiated = 0;
+    LINEINITIALIZEEXPARAMS params = {};
+    params.dwTotalSize = sizeof params;
+    params.dwOptions = LINEINITIALIZEEXOPTION_USEHIDDENWINDOW;
+    LINEEXTENSIONID extension;
+    LONG result = lineInitializeExA(app, NULL, callback, "sim", &devices, &version, &params);
+    if (result == 0)
+        result = lineNegotiateAPIVersion(*app, 0, 0x00020000, version, &negotiated, &extension);
+    if (result == 0)
+        result = lineOpenA(*app, 0, line, negotiated, 0, 1, LINECALLPRIVILEGE_OWNER,
+                           LINEMEDIAMODE_AUTOMATEDVOICE, NULL);
+    return result;
+}
+
+} // namespace sim

@@ -12,6 +12,11 @@ extern const char kDefaultModemKey[];
 // A voice modem line as a typical modem provider describes it.
 LineDeviceConfig VoiceModemDevice(const std::string &keyPath, DWORD waveOutId);
 
+// Adds a voice modem as line device 0, registers callback with the telephony API and opens the
+// modem's line as owner for automated voice, the way modem discovery does, for tests, fuzzing and
+// benchmarks of the line handler. The first failing result, or 0 with both handles set.
+LONG OpenVoiceModemLine(LINECALLBACK callback, HLINEAPP *app, HLINE *line);
+
 } // namespace sim
 
 #endif
