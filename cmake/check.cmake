@@ -9,7 +9,7 @@ target_link_libraries(ringward_check_parts PUBLIC ringward_parts)
 
 if(WIN32)
   add_executable(ringward-check ${CMAKE_SOURCE_DIR}/src/check/main.cpp)
-  target_link_libraries(ringward-check PRIVATE ringward_check_parts winmm)
+  target_link_libraries(ringward-check PRIVATE ringward_check_parts ringward_parts winmm)
   target_link_options(ringward-check PRIVATE -static -static-libgcc -static-libstdc++
                       -Wl,--fatal-warnings)
   return()

@@ -59,8 +59,8 @@ static int ParseTime(const char *line, CallRecord *record) {
     record->month = month;
     record->day = day;
     record->hour = hour;
-    record->when = ((((year * 100LL + month) * 100 + day) * 100 + hour) * 100 + minute) * 100 +
-                   second;
+    record->when =
+        ((((year * 100LL + month) * 100 + day) * 100 + hour) * 100 + minute) * 100 + second;
     return 1;
 }
 

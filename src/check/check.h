@@ -115,9 +115,9 @@ struct CallRecord {
     int line;
     char time[kCallTimeSize]; // "MM/DD/YYYY HH:MM:SS"
     int year, month, day, hour;
-    long long when;                // YYYYMMDDhhmmss, for ordering
-    char name[kLoggedNameSize];    // filled with spaces to 16, as written
-    char shown[kShownNumberSize];  // the number field as written, without its filling
+    long long when;                 // YYYYMMDDhhmmss, for ordering
+    char name[kLoggedNameSize];     // filled with spaces to 16, as written
+    char shown[kShownNumberSize];   // the number field as written, without its filling
     char number[kLoggedNumberSize]; // the number as ScreenCaller would see it again
     int blocked;
 };

@@ -64,8 +64,8 @@ static int RunLogCommand(int argc, char **argv, FILE *out, FILE *err, int report
         if (report && strcmp(argv[i], "--html") == 0 && i + 1 < argc)
             html = argv[++i];
         else if ((report && strcmp(argv[i], "--html") == 0) || log)
-            return Usage(err, report ? "report takes one LOG and --html FILE"
-                                     : "replay takes one LOG");
+            return Usage(err,
+                         report ? "report takes one LOG and --html FILE" : "replay takes one LOG");
         else
             log = argv[i];
     }

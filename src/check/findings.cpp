@@ -53,8 +53,8 @@ static void Keep(Findings *findings, FindingFile where, int line, int isNote, co
     findings->count++;
 }
 
-static void Add(Findings *findings, FindingFile where, const char *fileName, int line,
-                int isNote, const char *format, va_list args) {
+static void Add(Findings *findings, FindingFile where, const char *fileName, int line, int isNote,
+                const char *format, va_list args) {
     char text[kFindingSize];
     int used = line > 0 ? snprintf(text, sizeof text, "%s:%d: ", fileName, line)
                         : snprintf(text, sizeof text, "%s: ", fileName);

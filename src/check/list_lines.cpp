@@ -86,8 +86,7 @@ static void Say(const LineJudge *judge, const ListLine *line, const char *text) 
 }
 
 static void Mention(const LineJudge *judge, const ListLine *line, const char *text) {
-    AddNote(judge->findings, WhereOf(judge->list), judge->list->name, line->lineNumber, "%s",
-            text);
+    AddNote(judge->findings, WhereOf(judge->list), judge->list->name, line->lineNumber, "%s", text);
 }
 
 // A line that gives no entry, and why.
@@ -168,8 +167,8 @@ static int JudgeByteOrderMark(const LineJudge *judge, const ListLine *line) {
             snprintf(said, sizeof said, "%s, so this comment is read as entry %s", start,
                      line->entry);
         else if (line->kind == LIST_LINE_ENTRY)
-            snprintf(said, sizeof said, "%s, so the single character after it is entry %s",
-                     start, line->entry);
+            snprintf(said, sizeof said, "%s, so the single character after it is entry %s", start,
+                     line->entry);
         else
             snprintf(said, sizeof said, "%s, so the single character after it gives no entry",
                      start);
@@ -218,8 +217,8 @@ static void JudgeUtf16(Findings *findings, const ListFile *list, Encoding encodi
     const char(*table)[kEntrySize] =
         list->kind == LIST_ACCEPT ? g_state.acceptList : g_state.blockList;
     for (int i = 0; i < list->count && i < kEntriesNamed; i++)
-        used += snprintf(entries + used, sizeof entries - used, "%s%s (line %d)",
-                         i ? ", " : ": ", table[i], list->entryLine[i]);
+        used += snprintf(entries + used, sizeof entries - used, "%s%s (line %d)", i ? ", " : ": ",
+                         table[i], list->entryLine[i]);
     if (list->count > kEntriesNamed)
         snprintf(entries + used, sizeof entries - used, ", ...");
     const char *effect = "";

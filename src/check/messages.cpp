@@ -107,8 +107,8 @@ const char *MessageProblem(const char *dir, const char *fileName, char *out, int
         return out;
     }
     char path[kPathSize];
-    DWORD attributes = JoinPath(path, dir, fileName) ? GetFileAttributesA(path)
-                                                     : INVALID_FILE_ATTRIBUTES;
+    DWORD attributes =
+        JoinPath(path, dir, fileName) ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return "is missing";
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)

@@ -42,11 +42,11 @@ static void SayVerdict(FILE *out, const Lists *lists, Verdict verdict, int entry
         return;
     }
     const ListFile *list = verdict == VERDICT_ALLOWED ? &lists->accept : &lists->block;
-    const char *value = verdict == VERDICT_ALLOWED ? g_state.acceptList[entry]
-                                                   : g_state.blockList[entry];
+    const char *value =
+        verdict == VERDICT_ALLOWED ? g_state.acceptList[entry] : g_state.blockList[entry];
     fprintf(out, "verdict:  %s by %s:%d (entry %s)\n",
-            verdict == VERDICT_ALLOWED ? "Allowed" : "Blocked", list->name,
-            list->entryLine[entry], value);
+            verdict == VERDICT_ALLOWED ? "Allowed" : "Blocked", list->name, list->entryLine[entry],
+            value);
 }
 
 static void SayMessage(FILE *out, Verdict verdict) {

@@ -27,8 +27,8 @@ static void SayChange(FILE *out, const char *logName, const CallRecord *call, co
     char name[kLoggedNameSize], shown[kShownSize];
     memcpy(name, call->name, sizeof name);
     TrimWhitespace(name); // the log fills it to 16
-    fprintf(out, "%s:%d: %s  %-12s  %s  %s, now %s", logName, call->line, call->time,
-            call->shown, Quoted(name, shown), call->blocked ? "Blocked" : "Allowed",
+    fprintf(out, "%s:%d: %s  %-12s  %s  %s, now %s", logName, call->line, call->time, call->shown,
+            Quoted(name, shown), call->blocked ? "Blocked" : "Allowed",
             now == VERDICT_BLOCKED ? "Blocked" : "Allowed");
     if (entry < 0)
         fprintf(out, ": no entry matches");

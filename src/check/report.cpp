@@ -152,8 +152,8 @@ static void PrintText(const Tally *tally, const char *logPath, FILE *out) {
                 fprintf(out, "  %02d:00       %6d  %7d  %7d\n", hour, h->calls,
                         h->calls - h->blocked, h->blocked);
         }
-        fprintf(out, "\nMost frequent numbers\n  %-12s  %6s  %7s  %-19s  %s\n", "Number",
-                "Calls", "Blocked", "First call", "Last call");
+        fprintf(out, "\nMost frequent numbers\n  %-12s  %6s  %7s  %-19s  %s\n", "Number", "Calls",
+                "Blocked", "First call", "Last call");
         for (int i = 0; i < tally->numberCount && i < kTopNumbers; i++) {
             const NumberTally *n = &tally->numbers[i];
             fprintf(out, "  %-12s  %6d  %7d  %-19s  %s\n", n->name, n->calls, n->blocked,

@@ -179,7 +179,8 @@ static const char kCountHeads[] = "<th>Calls</th><th>Allowed</th><th>Blocked</th
                                   "<th>Blocked share</th></tr>\n";
 
 static void PutTables(FILE *page, const Tally *tally) {
-    fprintf(page, "<h2>Calls per day</h2>\n<table class=\"days\">\n<tr><th class=\"text\">Day</th>%s",
+    fprintf(page,
+            "<h2>Calls per day</h2>\n<table class=\"days\">\n<tr><th class=\"text\">Day</th>%s",
             kCountHeads);
     for (int i = 0; i < tally->dayCount; i++) {
         const DayTally *day = &tally->days[i];
@@ -187,8 +188,9 @@ static void PutTables(FILE *page, const Tally *tally) {
                 DatePart(day->date, 2), DatePart(day->date, 0));
         PutCountCells(page, day->calls, day->blocked);
     }
-    fprintf(page, "</table>\n<h2>Calls per hour</h2>\n<table class=\"hours\">\n"
-                  "<tr><th class=\"text\">Hour</th>%s",
+    fprintf(page,
+            "</table>\n<h2>Calls per hour</h2>\n<table class=\"hours\">\n"
+            "<tr><th class=\"text\">Hour</th>%s",
             kCountHeads);
     for (int hour = 0; hour < kHoursPerDay; hour++) {
         if (tally->hours[hour].calls == 0)
@@ -204,8 +206,9 @@ static void PutTables(FILE *page, const Tally *tally) {
         const NumberTally *n = &tally->numbers[i];
         fputs("<tr><td class=\"text\">", page);
         PutText(page, n->name);
-        fprintf(page, "</td><td>%d</td><td>%d</td><td class=\"text\">%s</td>"
-                      "<td class=\"text\">%s</td></tr>\n",
+        fprintf(page,
+                "</td><td>%d</td><td>%d</td><td class=\"text\">%s</td>"
+                "<td class=\"text\">%s</td></tr>\n",
                 n->calls, n->blocked, n->firstTime, n->lastTime);
     }
     fputs("</table>\n", page);
@@ -215,9 +218,10 @@ int WriteHtmlReport(const Tally *tally, const char *logPath, const char *htmlPat
     FILE *page = fopen(htmlPath, "wb");
     if (!page)
         return 0;
-    fprintf(page, "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n"
-                  "<title>Calls received</title>\n<style>%s</style>\n</head>\n<body>\n"
-                  "<h1>Calls received</h1>\n<p class=\"summary\">",
+    fprintf(page,
+            "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n"
+            "<title>Calls received</title>\n<style>%s</style>\n</head>\n<body>\n"
+            "<h1>Calls received</h1>\n<p class=\"summary\">",
             kStyle);
     if (tally->calls == 0)
         fputs("No calls.", page);

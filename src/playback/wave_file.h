@@ -17,13 +17,13 @@ struct WaveMessage {
 // Why a file gives no message to play.
 enum WaveRead {
     WAVE_READ_OK,
-    WAVE_NO_RIFF,       // no RIFF chunk of form type "WAVE"
-    WAVE_NO_FORMAT,     // no "fmt " chunk in it
-    WAVE_SHORT_FORMAT,  // the "fmt " chunk is shorter than the record the device reads
-    WAVE_NO_DATA,       // no "data" chunk after the "fmt " chunk
-    WAVE_EMPTY_DATA,    // a "data" chunk of size 0
-    WAVE_TRUNCATED,     // a chunk announces more bytes than the file holds
-    WAVE_NO_MEMORY,     // no block for a chunk's body
+    WAVE_NO_RIFF,      // no RIFF chunk of form type "WAVE"
+    WAVE_NO_FORMAT,    // no "fmt " chunk in it
+    WAVE_SHORT_FORMAT, // the "fmt " chunk is shorter than the record the device reads
+    WAVE_NO_DATA,      // no "data" chunk after the "fmt " chunk
+    WAVE_EMPTY_DATA,   // a "data" chunk of size 0
+    WAVE_TRUNCATED,    // a chunk announces more bytes than the file holds
+    WAVE_NO_MEMORY,    // no block for a chunk's body
 };
 
 // Opens fileName for reading as the player does. Null with *error set to the platform's code.
