@@ -52,62 +52,81 @@ static void NumberName(const CallRecord *call, char *out) {
     snprintf(out, kShownNumberSize, "%s", label);
 }
 
-// The tally of the number named name, inserted in order when it is new; null without memory.
-static NumberTally *NumberOf(Tally *tally, const char *name) {
-    int low = 0, high = tally->numberCount;
-    while (low < high) {
-        int mid = (low + high) / 2;
-        if (strcmp(tally->numbers[mid].name, name) < 0)
-            low = mid + 1;
-        else
-            high = mid;
-    }
-    if (low < tally->numberCount && strcmp(tally->numbers[low].name, name) == 0)
-        return &tally->numbers[low];
-    if (!MakeRoom((void **)&tally->numbers, &tally->numberCapacity, tally->numberCount,
-                  sizeof(NumberTally)))
-        return NULL;
-    memmove(&tally->numbers[low + 1], &tally->numbers[low],
-            (size_t)(tally->numberCount - low) * sizeof(NumberTally));
-    tally->numberCount++;
-    NumberTally *number = &tally->numbers[low];
-    memset(number, 0, sizeof *number);
-    snprintf(number->name, sizeof number->name, "%s", name);
-    return number;
-}
+// One call as the count of numbers needs it, kept until all are read.
+struct CallKey {
+    char name[kShownNumberSize];
+    char blocked;
+    long long when;
+};
 
-static void Seen(char *firstTime, long long *first, char *lastTime, long long *last,
-                 const CallRecord *call, int isFirstCall) {
-    if (isFirstCall || call->when < *first) {
-        *first = call->when;
-        memcpy(firstTime, call->time, kCallTimeSize);
+static void Seen(Tally *tally, const CallRecord *call) {
+    if (tally->calls == 0 || call->when < tally->first) {
+        tally->first = call->when;
+        memcpy(tally->firstTime, call->time, kCallTimeSize);
     }
-    if (isFirstCall || call->when >= *last) {
-        *last = call->when;
-        memcpy(lastTime, call->time, kCallTimeSize);
+    if (tally->calls == 0 || call->when >= tally->last) {
+        tally->last = call->when;
+        memcpy(tally->lastTime, call->time, kCallTimeSize);
     }
 }
 
 // Counts one call everywhere; 0 without memory.
-static int Count(Tally *tally, const CallRecord *call) {
+static int Count(Tally *tally, CallKey **keys, int *keyCapacity, const CallRecord *call) {
     DayTally *day = DayOf(tally, (call->year * 100 + call->month) * 100 + call->day);
-    char name[kShownNumberSize];
-    NumberName(call, name);
-    NumberTally *number = day ? NumberOf(tally, name) : NULL;
-    if (!number)
+    if (!day || !MakeRoom((void **)keys, keyCapacity, tally->calls, sizeof(CallKey)))
         return 0;
-    Seen(tally->firstTime, &tally->first, tally->lastTime, &tally->last, call, tally->calls == 0);
-    Seen(number->firstTime, &number->first, number->lastTime, &number->last, call,
-         number->calls == 0);
+    CallKey *key = &(*keys)[tally->calls];
+    NumberName(call, key->name);
+    key->blocked = (char)call->blocked;
+    key->when = call->when;
+    Seen(tally, call);
     tally->calls++;
-    number->calls++;
     tally->hours[call->hour].calls++;
     day->calls++;
     if (call->blocked) {
         tally->blocked++;
-        number->blocked++;
         tally->hours[call->hour].blocked++;
         day->blocked++;
+    }
+    return 1;
+}
+
+static int ByNameThenTime(const void *a, const void *b) {
+    const CallKey *x = (const CallKey *)a, *y = (const CallKey *)b;
+    int order = strcmp(x->name, y->name);
+    if (order != 0)
+        return order;
+    return x->when < y->when ? -1 : x->when > y->when;
+}
+
+// "MM/DD/YYYY HH:MM:SS" of a YYYYMMDDhhmmss time.
+static void TimeText(long long when, char *out) {
+    snprintf(out, kCallTimeSize, "%02d/%02d/%04d %02d:%02d:%02d", (int)(when / 100000000 % 100),
+             (int)(when / 1000000 % 100), (int)(when / 10000000000LL), (int)(when / 10000 % 100),
+             (int)(when / 100 % 100), (int)(when % 100));
+}
+
+// The numbers of all calls, each once with its counts and its first and last call. 0 without
+// memory.
+static int TallyNumbers(Tally *tally, CallKey *keys) {
+    if (tally->calls > 1)
+        qsort(keys, tally->calls, sizeof(CallKey), ByNameThenTime);
+    for (int i = 0; i < tally->calls; i++) {
+        if (i == 0 || strcmp(keys[i].name, keys[i - 1].name) != 0) {
+            if (!MakeRoom((void **)&tally->numbers, &tally->numberCapacity, tally->numberCount,
+                          sizeof(NumberTally)))
+                return 0;
+            NumberTally *fresh = &tally->numbers[tally->numberCount++];
+            memset(fresh, 0, sizeof *fresh);
+            memcpy(fresh->name, keys[i].name, sizeof fresh->name);
+            fresh->first = keys[i].when;
+            TimeText(fresh->first, fresh->firstTime);
+        }
+        NumberTally *number = &tally->numbers[tally->numberCount - 1];
+        number->calls++;
+        number->blocked += keys[i].blocked;
+        number->last = keys[i].when;
+        TimeText(number->last, number->lastTime);
     }
     return 1;
 }
@@ -205,12 +224,16 @@ int ReportLog(const char *logPath, const char *htmlPath, FILE *out, FILE *err) {
     }
     Tally tally;
     memset(&tally, 0, sizeof tally);
+    CallKey *keys = NULL;
+    int keyCapacity = 0;
     CallRecord call;
     int counted = 1;
     while (counted && ReadCallRecord(&log, &call))
-        counted = Count(&tally, &call);
+        counted = Count(&tally, &keys, &keyCapacity, &call);
     tally.unreadable = log.unreadable;
     CloseCallLog(&log);
+    counted = counted && TallyNumbers(&tally, keys);
+    free(keys);
     int result = kExitClean;
     if (!counted) {
         fprintf(err, "ringward-check: out of memory\n");

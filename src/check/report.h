@@ -39,7 +39,7 @@ struct Tally {
     HourTally hours[kHoursPerDay];
     DayTally *days; // in date order
     int dayCount, dayCapacity;
-    NumberTally *numbers; // by name while counting, then most frequent first
+    NumberTally *numbers; // most frequent first
     int numberCount, numberCapacity;
 };
 
