@@ -210,9 +210,10 @@ const FindingCase kCases[] = {
      "Accept Always.txt:1 (entry 900)",
      false},
     {"a missing message",
-     {{"Block.txt", "900 @ Gone.wav\n"}},
-     {{"Block.txt", "900 @ Gone.wav\n"}, {"Gone.wav", Wave()}},
-     "Block.txt:1: message \"Gone.wav\" is missing: a caller who should hear it ends the program",
+     {{"Block.txt", "900 @ sounds\\Gone.wav\n"}},
+     {{"Block.txt", "900 @ sounds\\Gone.wav\n"}, {"sounds/Gone.wav", Wave()}},
+     "Block.txt:1: message \"sounds\\\\Gone.wav\" is missing: a caller who should hear it ends "
+     "the program",
      false},
     {"a message that is no WAVE file",
      {{"Go Away.wav", "just text\n"}, {"Block.txt", "900 @ Go Away.wav\n"}},

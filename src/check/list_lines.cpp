@@ -268,7 +268,10 @@ static void ReadList(const char *dir, ListFile *list, char (*entries)[kEntrySize
                      char (*messages)[kMessageNameSize], int *count, Findings *findings) {
     *count = 0;
     char path[kPathSize];
-    FILE *file = JoinPath(path, dir, list->name) ? fopen(path, "rb") : NULL;
+    if (!JoinPath(path, dir, list->name) ||
+        (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY)) // none, or a folder: no list
+        return;
+    FILE *file = fopen(path, "rb");
     if (!file)
         return;
     list->present = 1;

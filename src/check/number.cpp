@@ -87,6 +87,10 @@ int CheckNumber(const char *text, const char *name, FILE *out) {
     FormatCallRecord(record, sizeof record, timeText, g_state.callerName, g_state.callerNumber,
                      verdict == VERDICT_ALLOWED ? "Allowed" : "Blocked");
     fprintf(out, "record:   %s", record);
+    if (strlen(text) + 1 >= (size_t)kCallerTextSize)
+        fprintf(out, "note: a number of more than 254 characters is taken for none\n");
+    if (name && strlen(name) + 1 >= (size_t)kCallerTextSize)
+        fprintf(out, "note: a name of more than 254 characters is taken for none\n");
     if (!lists.block.present)
         fprintf(out, "note: Block.txt is missing: the program does not start without it\n");
     return kExitClean;

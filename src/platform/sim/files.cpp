@@ -65,8 +65,12 @@ FILE *PlatformFopen(const char *path, const char *mode) {
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
+    std::string path = lpFileName ? lpFileName : "";
+    for (char &c : path) // Windows names may use backslashes between folders
+        if (c == '\\')
+            c = '/';
     struct stat st;
-    if (!lpFileName || stat(lpFileName, &st) != 0) {
+    if (path.empty() || stat(path.c_str(), &st) != 0) {
         SetLastError(errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
