@@ -631,7 +631,8 @@ def main(argv):
     build_dir = os.path.join(ROOT, "build-wine-" + arch)
     build(arch, build_dir)
     suite.exe = os.path.join(build_dir, "ringward.exe")
-    suite.dll = os.path.join(build_dir, "tapi32.dll")
+    # Built into a folder of its own, never beside the program: each test copies it where needed.
+    suite.dll = os.path.join(build_dir, "test-tapi", "tapi32.dll")
     suite.out = os.path.abspath(args.out or os.path.join(build_dir, "results"))
     os.makedirs(suite.out, exist_ok=True)
 
