@@ -1,0 +1,73 @@
+#!/usr/bin/env python3
+"""Checks the two Windows packages: the zip holds exactly the files named, its text files have
+CR LF line ends, and the installer's file table (as 7-Zip lists it) holds the same files.
+
+    check_packages.py [--7z 7z] ZIP INSTALLER FILE...
+"""
+import argparse
+import subprocess
+import sys
+import zipfile
+
+# What an NSIS installer holds of its own besides the files of the package: its script, its
+# plug-ins and the uninstaller it writes.
+INSTALLER_OWN = ("[NSIS].nsi", "$PLUGINSDIR", "Uninstall.exe")
+
+
+def zip_problems(path, expected):
+    problems = []
+    with zipfile.ZipFile(path) as package:
+        names = package.namelist()
+        extra = sorted(set(names) - set(expected))
+        missing = sorted(set(expected) - set(names))
+        if extra:
+            problems.append("%s holds files it should not: %s" % (path, ", ".join(extra)))
+        if missing:
+            problems.append("%s lacks %s" % (path, ", ".join(missing)))
+        if len(names) != len(set(names)):
+            problems.append("%s holds a file twice" % path)
+        for name in names:
+            if name.endswith(".txt"):
+                text = package.read(name)
+                if text.count(b"\n") != text.count(b"\r\n") or not text:
+                    problems.append("%s: %s is empty or not all CR LF" % (path, name))
+    return problems
+
+
+def installer_files(path, sevenzip):
+    """The files of the installer's table, as 7-Zip's technical listing gives them."""
+    listing = subprocess.run([sevenzip, "l", "-slt", path], stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, text=True, check=True).stdout
+    entries = listing.split("----------", 1)[-1]
+    return [line[len("Path = "):].replace("\\", "/") for line in entries.splitlines()
+            if line.startswith("Path = ")]
+
+
+def installer_problems(path, expected, sevenzip):
+    files = [f for f in installer_files(path, sevenzip) if not f.startswith(INSTALLER_OWN)]
+    problems = []
+    extra = sorted(set(files) - set(expected))
+    missing = sorted(set(expected) - set(files))
+    if extra:
+        problems.append("%s installs files it should not: %s" % (path, ", ".join(extra)))
+    if missing:
+        problems.append("%s does not install %s" % (path, ", ".join(missing)))
+    return problems
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--7z", dest="sevenzip", default="7z")
+    parser.add_argument("zip")
+    parser.add_argument("installer")
+    parser.add_argument("files", nargs="+")
+    args = parser.parse_args(argv)
+    problems = zip_problems(args.zip, args.files)
+    problems += installer_problems(args.installer, args.files, args.sevenzip)
+    for problem in problems:
+        print("packages: " + problem, file=sys.stderr)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
