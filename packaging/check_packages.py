@@ -14,16 +14,23 @@ import zipfile
 INSTALLER_OWN = ("[NSIS].nsi", "$PLUGINSDIR", "Uninstall.exe")
 
 
+def differences(path, names, expected):
+    """What a package holds that it should not, and what it lacks."""
+    problems = []
+    extra = sorted(set(names) - set(expected))
+    missing = sorted(set(expected) - set(names))
+    if extra:
+        problems.append("%s holds files it should not: %s" % (path, ", ".join(extra)))
+    if missing:
+        problems.append("%s lacks %s" % (path, ", ".join(missing)))
+    return problems
+
+
 def zip_problems(path, expected):
     problems = []
     with zipfile.ZipFile(path) as package:
         names = package.namelist()
-        extra = sorted(set(names) - set(expected))
-        missing = sorted(set(expected) - set(names))
-        if extra:
-            problems.append("%s holds files it should not: %s" % (path, ", ".join(extra)))
-        if missing:
-            problems.append("%s lacks %s" % (path, ", ".join(missing)))
+        problems += differences(path, names, expected)
         if len(names) != len(set(names)):
             problems.append("%s holds a file twice" % path)
         for name in names:
@@ -45,14 +52,7 @@ def installer_files(path, sevenzip):
 
 def installer_problems(path, expected, sevenzip):
     files = [f for f in installer_files(path, sevenzip) if not f.startswith(INSTALLER_OWN)]
-    problems = []
-    extra = sorted(set(files) - set(expected))
-    missing = sorted(set(expected) - set(files))
-    if extra:
-        problems.append("%s installs files it should not: %s" % (path, ", ".join(extra)))
-    if missing:
-        problems.append("%s does not install %s" % (path, ", ".join(missing)))
-    return problems
+    return differences(path, files, expected)
 
 
 def main(argv):
