@@ -70,6 +70,9 @@ file(REMOVE ${CMAKE_BINARY_DIR}/tapi32.dll)
 # the end of the configuration, so that the list checker's console program, wherever its
 # target is defined, goes into both once it exists.
 function(ringward_add_dist_target)
+  if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
+    return() # the packages hold the 32-bit program, which runs on every Windows
+  endif()
   find_program(RINGWARD_MAKENSIS makensis)
   find_program(RINGWARD_7Z 7z)
   find_package(Python3 COMPONENTS Interpreter)
