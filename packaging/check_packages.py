@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks the two Windows packages: the zip holds exactly the files named, its text files have
-CR LF line ends, and the installer's file table (as 7-Zip lists it) holds the same files.
+CR LF line ends, every message its example "Block.txt" names is there too, and the installer's
+file table (as 7-Zip lists it) holds the same files.
 
     check_packages.py [--7z 7z] ZIP INSTALLER FILE...
 """
@@ -38,7 +39,21 @@ def zip_problems(path, expected):
                 text = package.read(name)
                 if text.count(b"\n") != text.count(b"\r\n") or not text:
                     problems.append("%s: %s is empty or not all CR LF" % (path, name))
+        if "Block.txt" in names:
+            for message in named_messages(package.read("Block.txt")):
+                if message not in names:
+                    problems.append("%s: Block.txt names %s, which it lacks" % (path, message))
     return problems
+
+
+def named_messages(block_list):
+    """The message files that the entries of a block list name after "@"."""
+    messages = []
+    for line in block_list.decode("latin-1").splitlines():
+        line = line.strip()
+        if not line.startswith("//") and "@" in line:
+            messages.append(line.split("@", 1)[1].strip())
+    return [m for m in messages if m]
 
 
 def installer_files(path, sevenzip):
