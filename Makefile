@@ -1,11 +1,12 @@
 # Entry points: `make demo` starts the program on its built-in demo, `make test` builds and runs
-# every test (plain, then with AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows
-# compile when the MinGW-w64 cross compiler is installed), `make bench` builds the benchmarks in
+# every test (plain, then with AddressSanitizer and UndefinedBehaviorSanitizer, then a release
+# build of the whole tree, then the Windows compile when the MinGW-w64 cross compiler is
+# installed), `make dist` makes the Windows packages, `make bench` builds the benchmarks in
 # release mode and runs them all.
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build demo test test-plain test-sanitize test-windows bench clean
+.PHONY: all build demo test test-plain test-sanitize test-release test-windows dist bench clean
 
 all: build
 
@@ -19,7 +20,7 @@ demo: build
 	cp -n demo/*.txt demo/*.wav demo-run/
 	cd demo-run && ../build/ringward --calls calls.txt
 
-test: test-plain test-sanitize test-windows
+test: test-plain test-sanitize test-release test-windows
 
 test-plain: build
 	cd build && ctest --output-on-failure -j $(JOBS)
@@ -30,13 +31,32 @@ test-sanitize:
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
+# The whole tree (program, tests, benchmarks) built for release, warnings still errors, and its
+# suite run once.
+test-release:
+	bash scripts/setup.sh bench
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DRINGWARD_BENCH=ON $(CMAKE_FLAGS) >/dev/null
+	cmake --build build-release -j $(JOBS)
+	cd build-release && ctest --output-on-failure -j $(JOBS)
+
 test-windows:
-	@if command -v i686-w64-mingw32-g++-posix >/dev/null; then \
+	@if command -v i686-w64-mingw32-g++-win32 >/dev/null; then \
 		cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null && \
 		cmake --build build-windows -j $(JOBS); \
 	else \
-		echo "i686-w64-mingw32-g++-posix not installed: Windows compile skipped"; \
+		echo "i686-w64-mingw32-g++-win32 not installed: Windows compile skipped"; \
 	fi
+
+# The Windows packages, made from a clean build of the release program in build-dist/: the zip
+# and the installer, with the version of the program's version resource, land in dist/.
+dist:
+	bash scripts/setup.sh dist
+	rm -rf build-dist dist
+	cmake -S . -B build-dist -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build build-dist -j $(JOBS) --target dist
+	mkdir -p dist
+	cp build-dist/dist/*.zip build-dist/dist/*-setup.exe dist/
+	@ls -l dist
 
 # The real Windows program under Wine: installs Wine and its tools when missing, builds
 # ringward.exe and the test tapi32.dll in build-wine-ARCH/ and drives the program on an X server
@@ -73,4 +93,5 @@ bench:
 	cd build-bench && ./bench/ringward_bench $(BENCH_FLAGS)
 
 clean:
-	rm -rf build build-sanitize build-windows build-bench build-wine-i686 build-wine-x86_64
+	rm -rf build build-sanitize build-release build-windows build-bench build-wine-i686 \
+		build-wine-x86_64 build-dist dist

@@ -1,9 +1,15 @@
 # The Windows build, included by CMakeLists.txt when cross-compiling with a MinGW-w64 toolchain
-# file: ringward.exe from the program's library and its resources, and tapi32.dll, the
-# telephony service of the simulated machine as a drop-in DLL for running the real program
-# under Wine. Both link the run-time statically, so they need no MinGW DLLs beside them.
+# file: ringward.exe from the program's library and its resources, the check of its imports,
+# the packages (the dist target), and tapi32.dll, the telephony service of the simulated
+# machine as a drop-in DLL for running the real program under Wine. Both link the run-time
+# statically, so they need no MinGW DLLs beside them.
 
 set(RINGWARD_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+
+# The program runs on Windows XP SP3 and later: the SDK declares nothing newer.
+set(RINGWARD_OLDEST_WINDOWS 0x0501)
+target_compile_definitions(ringward_parts PUBLIC _WIN32_WINNT=${RINGWARD_OLDEST_WINDOWS}
+                           WINVER=${RINGWARD_OLDEST_WINDOWS})
 
 # Resources: the dialogs and strings of ringward.rc, the icon, the manifest and the version.
 set(RINGWARD_EXE_RESOURCES ${CMAKE_SOURCE_DIR}/src/app/ringward_exe.rc)
@@ -15,15 +21,32 @@ add_custom_command(OUTPUT ${RINGWARD_RESOURCE_OBJECT}
           ${CMAKE_SOURCE_DIR}/src/app/ringward.ico ${CMAKE_SOURCE_DIR}/src/app/ringward.manifest
   VERBATIM)
 
-# The program. Nothing names the application object, so the whole library is linked in.
+# The program. Nothing names the application object, so the whole library is linked in. Only a
+# Debug build keeps its symbols.
 add_executable(ringward WIN32 ${RINGWARD_RESOURCE_OBJECT})
 set_target_properties(ringward PROPERTIES LINKER_LANGUAGE CXX)
 target_link_libraries(ringward PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,ringward_parts>"
                       tapi32 winmm advapi32 comctl32 user32 gdi32)
-target_link_options(ringward PRIVATE ${RINGWARD_STATIC_RUNTIME} -Wl,--fatal-warnings)
+target_link_options(ringward PRIVATE ${RINGWARD_STATIC_RUNTIME} -Wl,--fatal-warnings
+                    $<$<NOT:$<CONFIG:Debug>>:-s>)
+
+# Every function the 32-bit program imports must be on the allow-list, which says why it exists
+# on the oldest Windows the program supports. Checked whenever the program is linked.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(RINGWARD_IMPORTS_ALLOWED ${CMAKE_SOURCE_DIR}/packaging/imports.txt)
+  set(RINGWARD_IMPORTS_CHECKED ${CMAKE_BINARY_DIR}/ringward-imports.txt)
+  add_custom_command(OUTPUT ${RINGWARD_IMPORTS_CHECKED}
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:ringward>
+            -DALLOWED=${RINGWARD_IMPORTS_ALLOWED} -DOUT=${RINGWARD_IMPORTS_CHECKED}
+            -P ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake
+    DEPENDS ringward ${RINGWARD_IMPORTS_ALLOWED} ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake
+    VERBATIM)
+  add_custom_target(ringward_imports ALL DEPENDS ${RINGWARD_IMPORTS_CHECKED})
+endif()
 
 # The telephony DLL for tests: the portable line service, its API functions, the journal and
-# the script reader, on a hidden window of its own (src/platform/tapidll).
+# the script reader, on a hidden window of its own (src/platform/tapidll). It lands in a folder
+# of its own: beside the program, Windows would load it in place of the real telephony system.
 file(GLOB RINGWARD_TAPIDLL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/tapidll/*.cpp)
 add_library(ringward_tapi32 SHARED
   ${RINGWARD_TAPIDLL_SOURCES}
@@ -33,7 +56,42 @@ add_library(ringward_tapi32 SHARED
   ${CMAKE_SOURCE_DIR}/src/platform/sim/script.cpp
   ${CMAKE_SOURCE_DIR}/src/platform/tapidll/tapi32.def)
 target_include_directories(ringward_tapi32 PRIVATE ${CMAKE_SOURCE_DIR}/src)
-set_target_properties(ringward_tapi32 PROPERTIES OUTPUT_NAME tapi32 PREFIX "")
+set(RINGWARD_TEST_TAPI_DIR ${CMAKE_BINARY_DIR}/test-tapi)
+set_target_properties(ringward_tapi32 PROPERTIES OUTPUT_NAME tapi32 PREFIX ""
+                      RUNTIME_OUTPUT_DIRECTORY ${RINGWARD_TEST_TAPI_DIR}
+                      LIBRARY_OUTPUT_DIRECTORY ${RINGWARD_TEST_TAPI_DIR})
 target_link_options(ringward_tapi32 PRIVATE ${RINGWARD_STATIC_RUNTIME}
                     -Wl,--kill-at,--enable-stdcall-fixup)
 target_link_libraries(ringward_tapi32 PRIVATE user32)
+# Earlier builds put it beside the program; a copy left there must not travel with it.
+file(REMOVE ${CMAKE_BINARY_DIR}/tapi32.dll)
+
+# The packages (make dist): the zip and the installer, in dist/ of the build folder. Defined at
+# the end of the configuration, so that the list checker's console program, wherever its
+# target is defined, goes into both once it exists.
+function(ringward_add_dist_target)
+  if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
+    return() # the packages hold the 32-bit program, which runs on every Windows
+  endif()
+  find_program(RINGWARD_MAKENSIS makensis)
+  find_program(RINGWARD_7Z 7z)
+  find_package(Python3 COMPONENTS Interpreter)
+  if(NOT RINGWARD_MAKENSIS OR NOT RINGWARD_7Z OR NOT Python3_Interpreter_FOUND)
+    add_custom_target(dist COMMAND ${CMAKE_COMMAND} -E echo
+      "make dist needs makensis, 7z and python3: bash scripts/setup.sh dist" COMMAND false)
+    return()
+  endif()
+  set(checker "")
+  set(programs ringward ringward_imports)
+  if(TARGET ringward-check)
+    set(checker -DCHECKER=$<TARGET_FILE:ringward-check>)
+    list(APPEND programs ringward-check)
+  endif()
+  add_custom_target(dist
+    COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR} -DEXE=$<TARGET_FILE:ringward> ${checker}
+            -DOUT=${CMAKE_BINARY_DIR}/dist -DMAKENSIS=${RINGWARD_MAKENSIS} -DSEVENZIP=${RINGWARD_7Z}
+            -DPYTHON=${Python3_EXECUTABLE} -P ${CMAKE_SOURCE_DIR}/packaging/make_packages.cmake
+    VERBATIM)
+  add_dependencies(dist ${programs})
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL ringward_add_dist_target)

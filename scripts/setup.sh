@@ -6,6 +6,7 @@
 #   scripts/setup.sh checks   memcheck and fuzzing (valgrind, clang and its sanitizer run-times)
 #   scripts/setup.sh wine     the Wine end-to-end tests (Wine with its 32-bit half, an X server...)
 #   scripts/setup.sh bench    the benchmarks (Google Benchmark)
+#   scripts/setup.sh dist     the Windows packages (the cross compiler, NSIS, 7-Zip)
 # As root it uses apt-get directly; otherwise sudo, when there is one.
 set -euo pipefail
 
@@ -16,17 +17,19 @@ checks=(clang libclang-rt-14-dev valgrind)
 wine=(wine wine64 wine32:i386 fonts-wine fonts-liberation xvfb xdotool imagemagick sox python3
       g++-mingw-w64-x86-64)
 bench=(libbenchmark-dev)
+dist=(g++-mingw-w64-i686 mingw-w64-tools nsis p7zip-full python3)
 
 packages=("${demo[@]}")
 case "${1:-demo}" in
 demo) ;;
 suite) packages+=("${suite[@]}") ;;
 checks) packages+=("${checks[@]}") ;;
-wine) packages+=("${suite[@]}" "${wine[@]}") ;;
+wine) packages+=("${suite[@]}" "${wine[@]}" "${dist[@]}") ;;
 bench) packages+=("${bench[@]}") ;;
-test) packages+=("${suite[@]}" "${checks[@]}" "${wine[@]}") ;;
+dist) packages+=("${dist[@]}") ;;
+test) packages+=("${suite[@]}" "${checks[@]}" "${wine[@]}" "${bench[@]}" "${dist[@]}") ;;
 *)
-    echo "usage: scripts/setup.sh demo|test|suite|checks|wine|bench" >&2
+    echo "usage: scripts/setup.sh demo|test|suite|checks|wine|bench|dist" >&2
     exit 2
     ;;
 esac

@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh test
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 make test
+make dist # the Windows packages; it checks what each holds
 make test-wine
 make memcheck
 make fuzz

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <stdint.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -107,6 +108,13 @@ Aftermath RunToExitZero(const std::function<void()> &body) {
         },
         ::testing::ExitedWithCode(0), "");
     return {ReadFile("journal.txt"), ReadFile("boxes.txt"), ReadFile("EventLog.txt")};
+}
+
+void WriteToUnmappedAddress() {
+    // The address is read back at run time, so an optimising build cannot see the write as a
+    // fault it may warn about (or leave out).
+    volatile uintptr_t address = 16;
+    *reinterpret_cast<volatile int *>(address) = 1;
 }
 
 } // namespace test

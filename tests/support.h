@@ -58,6 +58,9 @@ struct Aftermath {
 // reads what it left behind.
 Aftermath RunToExitZero(const std::function<void()> &body);
 
+// Writes to an unmapped address: an access violation for the exception filter to report.
+void WriteToUnmappedAddress();
+
 } // namespace test
 
 #endif

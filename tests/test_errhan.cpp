@@ -159,8 +159,7 @@ TEST_F(ErrHanTest, ExceptionFilterMakesTwoReportsAndLetsTheSystemGoOn) {
 void CrashWithFilter() {
     test::OpenLogs();
     SetUnhandledExceptionFilter(TopLevelExceptionFilter);
-    volatile int *nowhere = reinterpret_cast<volatile int *>(uintptr_t(16));
-    *nowhere = 1;
+    test::WriteToUnmappedAddress();
 }
 
 TEST_F(ErrHanTest, AccessViolationIsReportedThenTheProcessDies) {

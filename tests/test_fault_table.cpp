@@ -473,10 +473,7 @@ const FaultCase kCases[] = {
     {"access violation while screening",
      [] {
          Standard();
-         At(kBeforeCall, [] {
-             volatile int *nowhere = reinterpret_cast<volatile int *>(uintptr_t(16));
-             *nowhere = 1;
-         });
+         At(kBeforeCall, test::WriteToUnmappedAddress);
      },
      {{"UXX 300", "0"}, {"UXX 320", ""}},
      kDiesAfterReport},

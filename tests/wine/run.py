@@ -29,6 +29,7 @@ sys.path.insert(0, HERE)
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 
 import fixtures  # noqa: E402  (beside this file)
+import installer  # noqa: E402
 
 WINE32_LOADER = "/usr/lib/wine/wine"
 WINE64_LOADER = "/usr/lib/wine/wine64"
@@ -231,7 +232,8 @@ class ProgramRun:
     def path(self, name):
         return os.path.join(self.work, name)
 
-    def start(self, script=None, start_file=None):
+    def start(self, script=None, start_file=None, command=None, cwd=None):
+        """Starts the program in its working directory, or runs command from cwd."""
         asound = os.path.join(self.out, "asound.conf")
         with open(asound, "w") as f:
             f.write('pcm.!default { type file slave.pcm "null" file "%s" format "wav" }\n'
@@ -253,7 +255,8 @@ class ProgramRun:
             extra["RINGWARD_TAPI_START"] = windows_path(start_file)
         self.started = time.time()
         self.stderr = open(self.stderr_path, "wb")
-        self.process = subprocess.Popen([self.wine.loader, "ringward.exe"], cwd=self.work,
+        self.process = subprocess.Popen(command or [self.wine.loader, "ringward.exe"],
+                                        cwd=cwd or self.work,
                                         env=self.wine.env(self.prefix, extra),
                                         stdout=subprocess.DEVNULL, stderr=self.stderr)
 
@@ -690,9 +693,11 @@ def main(argv):
     build_dir = os.path.join(ROOT, "build-wine-" + arch)
     build(arch, build_dir)
     suite.exe = os.path.join(build_dir, "ringward.exe")
-    suite.dll = os.path.join(build_dir, "tapi32.dll")
+    # Built into a folder of its own, never beside the program: each test copies it where needed.
+    suite.dll = os.path.join(build_dir, "test-tapi", "tapi32.dll")
     suite.out = os.path.abspath(args.out or os.path.join(build_dir, "results"))
     os.makedirs(suite.out, exist_ok=True)
+    tests = TESTS + installer.prepare(sys.modules[__name__], suite, arch)
 
     began = time.monotonic()
     scratch = tempfile.mkdtemp(prefix="ringward-wine-template-")
@@ -702,7 +707,7 @@ def main(argv):
     try:
         suite.wine.make_template(suite.template)
         suite.desktop = Desktop()
-        for test in TESTS:
+        for test in tests:
             t0 = time.monotonic()
             try:
                 test(suite)
