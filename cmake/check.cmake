@@ -11,7 +11,22 @@ if(WIN32)
   add_executable(ringward-check ${CMAKE_SOURCE_DIR}/src/check/main.cpp)
   target_link_libraries(ringward-check PRIVATE ringward_check_parts ringward_parts winmm)
   target_link_options(ringward-check PRIVATE -static -static-libgcc -static-libstdc++
-                      -Wl,--fatal-warnings)
+                      -Wl,--fatal-warnings $<$<NOT:$<CONFIG:Debug>>:-s>)
+  # It runs where the program runs: its imports are the program's allowed ones and a few more.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(RINGWARD_CHECK_IMPORTS_ALLOWED
+        "${CMAKE_SOURCE_DIR}/packaging/imports.txt|${CMAKE_SOURCE_DIR}/packaging/check-imports.txt")
+    set(RINGWARD_CHECK_IMPORTS_CHECKED ${CMAKE_BINARY_DIR}/ringward-check-imports.txt)
+    add_custom_command(OUTPUT ${RINGWARD_CHECK_IMPORTS_CHECKED}
+      COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:ringward-check>
+              -DALLOWED=${RINGWARD_CHECK_IMPORTS_ALLOWED} -DOUT=${RINGWARD_CHECK_IMPORTS_CHECKED}
+              -P ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake
+      DEPENDS ringward-check ${CMAKE_SOURCE_DIR}/packaging/imports.txt
+              ${CMAKE_SOURCE_DIR}/packaging/check-imports.txt
+              ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake
+      VERBATIM)
+    add_custom_target(ringward_check_imports ALL DEPENDS ${RINGWARD_CHECK_IMPORTS_CHECKED})
+  endif()
   return()
 endif()
 
