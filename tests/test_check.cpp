@@ -328,6 +328,7 @@ TEST_F(CheckFolderTest, BadUsageAndUnreadableInputEndWithTwo) {
         {{"number"}, "ringward-check: number needs the caller's number as TEXT"},
         {{"number", "555", "--name"}, "ringward-check: number takes one TEXT and --name NAME"},
         {{"replay", "no-such-log"}, "ringward-check: cannot read no-such-log"},
+        {{"report", "."}, "ringward-check: cannot read ."},
         {{"report", "a", "b"}, "ringward-check: report takes one LOG and --html FILE"},
         {{"report", "a-file", "--html", "Block.txt"},
          "ringward-check: Block.txt is one of the program's files; the page goes elsewhere"},

@@ -17,6 +17,9 @@ enum : int {
 
 int OpenCallLog(CallLog *log, const char *path) {
     memset(log, 0, sizeof *log);
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;                  // a folder would open here, but not on Windows
     log->file = fopen(path, "rb"); // the run-time shares it for reading and writing
     return log->file != NULL;
 }
