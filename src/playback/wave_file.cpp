@@ -55,12 +55,17 @@ static int FormatRecordFits(const char *format, DWORD size) {
     return size >= kFormatHeaderSize + ReadWord(format + offsetof(WAVEFORMATEX, cbSize));
 }
 
+// Finds the chunk id inside the RIFF chunk, from where the file stands; 1 when there is one.
+static int FindChunk(HMMIO file, const MMCKINFO *riff, FOURCC id, MMCKINFO *chunk) {
+    memset(chunk, 0, sizeof *chunk);
+    chunk->ckid = id;
+    return mmioDescend(file, chunk, riff, MMIO_FINDCHUNK) == MMSYSERR_NOERROR;
+}
+
 // Finds and reads the "fmt " chunk of the RIFF chunk.
 static WaveRead ReadFormat(HMMIO file, const MMCKINFO *riff, WaveMessage *message) {
     MMCKINFO chunk;
-    memset(&chunk, 0, sizeof chunk);
-    chunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
-    if (mmioDescend(file, &chunk, riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR)
+    if (!FindChunk(file, riff, mmioFOURCC('f', 'm', 't', ' '), &chunk))
         return WAVE_NO_FORMAT;
     char *format;
     WaveRead read = ReadChunkBody(file, &chunk, &format);
@@ -79,9 +84,7 @@ static WaveRead ReadFormat(HMMIO file, const MMCKINFO *riff, WaveMessage *messag
 // Finds and reads the "data" chunk that follows the "fmt " chunk.
 static WaveRead ReadData(HMMIO file, const MMCKINFO *riff, WaveMessage *message) {
     MMCKINFO chunk;
-    memset(&chunk, 0, sizeof chunk);
-    chunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
-    if (mmioDescend(file, &chunk, riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR)
+    if (!FindChunk(file, riff, mmioFOURCC('d', 'a', 't', 'a'), &chunk))
         return WAVE_NO_DATA;
     if (chunk.cksize == 0)
         return WAVE_EMPTY_DATA;
