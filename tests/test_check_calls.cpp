@@ -265,4 +265,60 @@ TEST_F(CallLogTest, ReportCountsTheScriptsCalls) {
                                                       log.back().substr(0, 19));
 }
 
+struct LogLine {
+    const char *line;
+    bool record; // a record the program writes
+};
+
+TEST_F(CheckCallsTest, ReplayReadsOnlyTheRecordsTheProgramWrites) {
+    const LogLine lines[] = {
+        {"12/07/2026 14:48:10,   PEST; INC       ,   555-019-8811,   Blocked\r", true},
+        {"02/29/2028 08:00:00,   No CID Name     ,   Private   ,   Allowed", true},
+        {"12/07/2026 14:48:10,   SHORT           ,   555-123-   4,   Allowed", true},
+        {"12/07/2026 14:48:10,   LONG ENTRY      ,   212-555-0100,   Allowed", true},
+        {"02/30/2026 08:00:00,   BAD DAY         ,   555-019-8811,   Blocked", false},
+        {"12/07/2026 24:00:00,   BAD HOUR        ,   555-019-8811,   Blocked", false},
+        {"12/07/2026 14:48:10,   PEST; INC       ,   555-019-8811,   Maybe  ", false},
+        {"12/07/2026 14:48:10,   PEST; INC       ,   555-01-98811,   Blocked", false},
+        {"12/07/2026 14:48:10,   NAME            ,   Out of area,   Allowed", false},
+        {"12/07/2026 14:48:10,PEST; INC,555-019-8811,Blocked", false},
+        {"", false}, // a blank line is passed over without a count
+    };
+    std::string log;
+    int unreadable = 0;
+    for (const LogLine &l : lines) {
+        log += std::string(l.line) + "\n";
+        unreadable += !l.record && l.line[0] != '\0';
+    }
+    log += std::string(300, 'x') + "\n";
+    unreadable++;
+    test::WriteFile("Calls Received.txt", log);
+    test::WriteFile("Accept Always.txt", "555-019\n2125550100123\n");
+    test::WriteFile("Block.txt", "555-123\nP\n");
+    test::CheckRun run = test::RunCheckTool({"replay"});
+    EXPECT_EQ(run.out,
+              "Calls Received.txt:1: 12/07/2026 14:48:10  555-019-8811  \"PEST; INC\"  Blocked, "
+              "now Allowed by Accept Always.txt:1 (entry 555019)\n"
+              "Calls Received.txt:2: 02/29/2028 08:00:00  Private       \"No CID Name\"  "
+              "Allowed, now Blocked by Block.txt:2 (entry P)\n"
+              "Calls Received.txt:3: 12/07/2026 14:48:10  555-123-   4  \"SHORT\"  Allowed, now "
+              "Blocked by Block.txt:1 (entry 555123)\n"
+              "replayed 4 calls of Calls Received.txt against the lists as they are now: 3 would "
+              "be decided otherwise (1 now allowed, 2 now blocked); " +
+                  std::to_string(unreadable) +
+                  " lines could not be read as records\n"
+                  "The log keeps only the first ten digits of a number, 16 characters of a name "
+                  "and not which entry decided: each call is decided again on what it keeps.\n");
+
+    // A change that an entry longer than the logged ten digits may undo is marked.
+    test::WriteFile("Accept Always.txt", "");
+    test::WriteFile("Block.txt", "2125550100999\n");
+    test::WriteFile("Calls Received.txt",
+                    "12/07/2026 14:48:10,   LONG NUMBER     ,   212-555-0100,   Blocked\n");
+    EXPECT_EQ(test::RunCheckTool({"replay"}).LineStarting("Calls Received.txt:1:"),
+              "Calls Received.txt:1: 12/07/2026 14:48:10  212-555-0100  \"LONG NUMBER\"  Blocked, "
+              "now Allowed: no entry matches (uncertain: an entry longer than the ten digits the "
+              "log keeps may match)");
+}
+
 } // namespace
