@@ -1,10 +1,12 @@
 // Loading of the number lists, "Accept Always.txt" and "Block.txt", into the fixed tables of
-// the state record, once at start-up. Every entry goes through NormalizeNumber so that entries
-// and callers' numbers share one form.
+// the state record, once at start-up. The reading itself (line pieces, comments, the "@",
+// NormalizeNumber, the limits) is the list reader's; here are the tables, the limit messages
+// and the report of a missing "Block.txt".
 #include "lists/lists.h"
 
 #include "common/state.h"
 #include "diag/errhan.h"
+#include "lists/list_reader.h"
 #include "screening/screening.h"
 
 #include <stdio.h>
@@ -16,22 +18,7 @@ static const char kAcceptLimitFormat[] = "Limit of %d numbers to accept reached.
 static const char kBlockLimitFormat[] = "Limit of %d numbers to block reached.  Continuing.";
 static const UINT kLimitBoxStyle = MB_ICONERROR | MB_SETFOREGROUND;
 
-enum : int {
-    kLineBufferSize = 134, // one read returns at most 133 characters
-    kMaxBlockLines = 200,  // lines of "Block.txt" read in all, whatever they hold
-    kLimitTextSize = 80,
-};
-
-static int IsComment(const char *line) {
-    return line[0] == '/' && line[1] == '/';
-}
-
-// Copies text into a slot of size bytes, cutting it to size - 1 characters.
-static void CopyCut(char *slot, size_t size, const char *text) {
-    size_t length = strnlen(text, size - 1);
-    memcpy(slot, text, length);
-    slot[length] = '\0';
-}
+enum : int { kLimitTextSize = 80 };
 
 // The limit message is the main dialog's own box, not a failure report: no log line.
 static void ShowLimitMessage(const char *format) {
@@ -40,7 +27,25 @@ static void ShowLimitMessage(const char *format) {
     MessageBoxA(g_state.mainWindow, text, kDisplayName, kLimitBoxStyle);
 }
 
-static void CloseListFile(FILE **file) {
+// Reads the pieces the program reads into the list's table: entries, and beside them the
+// message names when messages is not null, counting them in *count as they come. Shows the
+// limit message when the table fills.
+static void FillList(FILE **file, ListKind kind, char (*entries)[kEntrySize],
+                     char (*messages)[kMessageNameSize], int *count, const char *limitFormat) {
+    ListReader reader;
+    ListLine line;
+    *count = 0;
+    StartListReader(&reader, *file, kind);
+    while (ListReaderStop(&reader) == LIST_READING && ReadListLine(&reader, &line)) {
+        if (line.kind != LIST_LINE_ENTRY)
+            continue;
+        CopyCut(entries[*count], kEntrySize, line.entry);
+        if (messages)
+            CopyCut(messages[*count], kMessageNameSize, line.message);
+        (*count)++;
+    }
+    if (ListReaderStop(&reader) == LIST_STOP_ENTRIES)
+        ShowLimitMessage(limitFormat);
     fclose(*file);
     *file = NULL;
 }
@@ -49,32 +54,8 @@ void LoadAcceptList(void) {
     g_state.acceptFile = fopen(kAcceptFileName, "rb");
     if (!g_state.acceptFile)
         return;
-    g_state.acceptCount = 0;
-
-    char line[kLineBufferSize];
-    while (fgets(line, sizeof line, g_state.acceptFile)) {
-        TrimWhitespace(line);
-        if (IsComment(line))
-            continue;
-        NormalizeNumber(line);
-        if (line[0] == '\0')
-            continue;
-        CopyCut(g_state.acceptList[g_state.acceptCount], kEntrySize, line);
-        g_state.acceptCount++;
-        if (g_state.acceptCount == kListSlots) {
-            ShowLimitMessage(kAcceptLimitFormat);
-            break;
-        }
-    }
-    CloseListFile(&g_state.acceptFile);
-}
-
-// Stores a parsed entry in the next block slot. Returns 1 when the table is now full.
-static int AddBlockEntry(const char *number, const char *messageName) {
-    CopyCut(g_state.blockList[g_state.blockCount], kEntrySize, number);
-    CopyCut(g_state.blockMessages[g_state.blockCount], kMessageNameSize, messageName);
-    g_state.blockCount++;
-    return g_state.blockCount == kListSlots;
+    FillList(&g_state.acceptFile, LIST_ACCEPT, g_state.acceptList, NULL, &g_state.acceptCount,
+             kAcceptLimitFormat);
 }
 
 int LoadBlockList(void) {
@@ -84,36 +65,16 @@ int LoadBlockList(void) {
         ErrHan(&value, cond::F, "OID 300", "F - Error opening Block.txt file.");
         return -1;
     }
-    g_state.blockCount = 0;
-
-    char line[kLineBufferSize];
-    char messageName[kMessageNameSize];
-    for (int linesRead = 0; linesRead < kMaxBlockLines; linesRead++) {
-        if (!fgets(line, sizeof line, g_state.blockFile))
-            break;
-        TrimWhitespace(line);
-        if (IsComment(line))
-            continue;
-        ParseBlockEntry(line, messageName);
-        if (line[0] == '\0')
-            continue;
-        if (AddBlockEntry(line, messageName)) {
-            ShowLimitMessage(kBlockLimitFormat);
-            break;
-        }
-    }
-    CloseListFile(&g_state.blockFile);
+    FillList(&g_state.blockFile, LIST_BLOCK, g_state.blockList, g_state.blockMessages,
+             &g_state.blockCount, kBlockLimitFormat);
     return 0;
 }
 
 void ParseBlockEntry(char *line, char *messageName) {
     messageName[0] = '\0';
     TrimWhitespace(line);
-    char *at = strchr(line, '@');
-    if (at) {
-        *at = '\0';
-        TrimWhitespace(line);
-        CopyCut(messageName, kMessageNameSize, TrimWhitespace(at + 1));
-    }
+    const char *message = SplitMessagePart(line);
+    if (message)
+        CopyCut(messageName, kMessageNameSize, message);
     NormalizeNumber(line);
 }

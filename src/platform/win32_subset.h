@@ -113,6 +113,12 @@ DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD dwErrCode);
 void WINAPI Sleep(DWORD dwMilliseconds);
 DWORD WINAPI GetTickCount(void);
+// Whether a file or folder is there, and which: INVALID_FILE_ATTRIBUTES when nothing is.
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
+
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
 
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L

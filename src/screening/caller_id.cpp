@@ -9,6 +9,8 @@
 
 static const char kNoNumber[] = "N";
 static const char kNoName[] = "No CID Name";
+static const char kAnonMessage[] = "AnonCallerMessage.wav";
+static const char kZapMessage[] = "ZapMessage.wav";
 
 static int IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -101,19 +103,36 @@ static bool StartsWith(const char *number, const char *prefix) {
     return strncmp(number, prefix, strlen(prefix)) == 0;
 }
 
-Verdict ScreenCaller(void) {
+Verdict DecideCaller(int *entry) {
     for (int i = 0; i < g_state.acceptCount; i++) {
-        if (StartsWith(g_state.callerNumber, g_state.acceptList[i]))
+        if (StartsWith(g_state.callerNumber, g_state.acceptList[i])) {
+            *entry = i;
             return VERDICT_ALLOWED;
+        }
     }
     for (int i = 0; i < g_state.blockCount; i++) {
         if (StartsWith(g_state.callerNumber, g_state.blockList[i])) {
-            snprintf(g_state.messageFile, sizeof g_state.messageFile, "%s",
-                     g_state.blockMessages[i]);
+            *entry = i;
             return VERDICT_BLOCKED;
         }
     }
+    *entry = -1;
     return VERDICT_ALLOWED;
+}
+
+Verdict ScreenCaller(void) {
+    int entry;
+    Verdict verdict = DecideCaller(&entry);
+    if (verdict == VERDICT_BLOCKED)
+        snprintf(g_state.messageFile, sizeof g_state.messageFile, "%s",
+                 g_state.blockMessages[entry]);
+    return verdict;
+}
+
+const char *MessageForBlockedCaller(void) {
+    if (g_state.messageFile[0] != '\0')
+        return g_state.messageFile;
+    return strcmp(g_state.callerNumber, "P") == 0 ? kAnonMessage : kZapMessage;
 }
 
 // The digits of a number from position start on; an empty text once the number has ended, so
@@ -130,10 +149,8 @@ void FormatCallTime(char *out) {
     out[kCallTimeSize - 1] = '\0';
 }
 
-void LogCall(const char *name, const char *number, const char *decision) {
-    char timeText[kCallTimeSize];
-    FormatCallTime(timeText);
-
+int FormatCallRecord(char *out, size_t size, const char *timeText, const char *name,
+                     const char *number, const char *decision) {
     const char *label = NULL;
     switch (number[0]) {
     case 'P':
@@ -147,10 +164,17 @@ void LogCall(const char *name, const char *number, const char *decision) {
         break;
     }
     if (label)
-        fprintf(g_state.callsLog, "%s,   %-16.16s,   %-10.10s,   %s\n", timeText, name, label,
-                decision);
-    else
-        fprintf(g_state.callsLog, "%s,   %-16.16s,   %3.3s-%3.3s-%4.4s,   %s\n", timeText, name,
-                Group(number, 0), Group(number, 3), Group(number, 6), decision);
+        return snprintf(out, size, "%s,   %-16.16s,   %-10.10s,   %s\n", timeText, name, label,
+                        decision);
+    return snprintf(out, size, "%s,   %-16.16s,   %3.3s-%3.3s-%4.4s,   %s\n", timeText, name,
+                    Group(number, 0), Group(number, 3), Group(number, 6), decision);
+}
+
+void LogCall(const char *name, const char *number, const char *decision) {
+    char timeText[kCallTimeSize];
+    FormatCallTime(timeText);
+    char record[kCallRecordSize];
+    FormatCallRecord(record, sizeof record, timeText, name, number, decision);
+    fputs(record, g_state.callsLog);
     fflush(g_state.callsLog);
 }

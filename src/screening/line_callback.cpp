@@ -20,8 +20,6 @@ enum : int {
 };
 
 static const char kReallocMessage[] = "F - Error during realloc.";
-static const char kAnonMessage[] = "AnonCallerMessage.wav";
-static const char kZapMessage[] = "ZapMessage.wav";
 
 // Judges a result; a failed check ends the program. True when it failed (the caller returns).
 static bool Fails(LONG value, DWORD code, const char *tag, const char *message) {
@@ -128,17 +126,11 @@ static bool FetchWaveOutId(DWORD *deviceId) {
     return true;
 }
 
-static const char *ChosenMessage(void) {
-    if (g_state.messageFile[0] != '\0')
-        return g_state.messageFile;
-    return strcmp(g_state.callerNumber, "P") == 0 ? kAnonMessage : kZapMessage;
-}
-
 static void OnConnected(void) {
     DWORD deviceId = 0;
     if (!FetchWaveOutId(&deviceId))
         return;
-    if (PlayWaveMessage((WORD)deviceId, ChosenMessage()) == 0) {
+    if (PlayWaveMessage((WORD)deviceId, MessageForBlockedCaller()) == 0) {
         Fails(0, cond::F, "MLC 760", "F - Error playing zap message.");
         return; // the call is dropped by the shutdown
     }

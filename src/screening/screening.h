@@ -20,8 +20,21 @@ void ReadCallerId(const LINECALLINFO *record);
 // entry's message file is copied into messageFile.
 Verdict ScreenCaller(void);
 
+// The decision of ScreenCaller without its effect: *entry is the index of the deciding entry
+// in acceptList (Allowed) or blockList (Blocked), or -1 when none matches (Allowed).
+Verdict DecideCaller(int *entry);
+
+// The message a blocked caller hears, once ScreenCaller has blocked callerNumber: the entry's
+// own, else "AnonCallerMessage.wav" for a private caller and "ZapMessage.wav" for others.
+const char *MessageForBlockedCaller(void);
+
 // Appends one record to "Calls Received.txt" and flushes it.
 void LogCall(const char *name, const char *number, const char *decision);
+
+// The record LogCall writes for a call at timeText (FormatCallTime's form), line feed included,
+// into out (kCallRecordSize bytes hold any record). Returns snprintf's count.
+int FormatCallRecord(char *out, size_t size, const char *timeText, const char *name,
+                     const char *number, const char *decision);
 
 // Releases call, line and telephony usage, closes both logs and ends the process with code 0.
 // Runs at most once; a call made while it runs returns at once.
@@ -45,7 +58,10 @@ const char *StrStrNoCase(const char *text, const char *pattern);
 
 // ---- Shared by the engine's routines --------------------------------------------------------
 
-enum : int { kCallTimeSize = 32 }; // "%m/%d/%Y %H:%M:%S" and its NUL, with room to spare
+enum : int {
+    kCallTimeSize = 32,    // "%m/%d/%Y %H:%M:%S" and its NUL, with room to spare
+    kCallRecordSize = 128, // a record: the time, three fields cut to width, the decision
+};
 
 // The local time now as "%m/%d/%Y %H:%M:%S", in a kCallTimeSize buffer.
 void FormatCallTime(char *out);

@@ -580,7 +580,66 @@ def test_failed_answer(suite):
         run.finish()
 
 
-TESTS = [test_no_modem, test_unwritable_event_log, test_screening_session, test_failed_answer]
+# A folder with something to find in each list and among the messages.
+CHECKER_ACCEPT = "// friends\n1-555-010-2233\n555-010\nPRIVATE\n555-010-4477\n"
+CHECKER_BLOCK = ("\ufeff// pests\n555-019-8811 @ Go Away.wav\n555-019 @ Loud.wav\n555-019-2222\n"
+                 "900 @ nul.wav\n901 @ Gone.wav\n555-010-4477\n" + "7" * 140 + "\n")
+
+
+def test_checker(suite):
+    """ringward-check.exe, the console program beside ringward.exe, on one folder: the same
+    findings, summary and exit code as the Linux build; a message named after a device is not
+    opened."""
+    run = ProgramRun(suite, "checker", with_test_dll=False)
+    try:
+        fixtures.write_messages(run.work)
+        with open(run.path("Accept Always.txt"), "wb") as f:
+            f.write(CHECKER_ACCEPT.replace("\n", "\r\n").encode("ascii"))
+        with open(run.path("Block.txt"), "wb") as f:
+            f.write(CHECKER_BLOCK.encode("utf-8"))
+        with wave.open(run.path("Loud.wav"), "wb") as w:
+            w.setnchannels(2)
+            w.setsampwidth(2)
+            w.setframerate(44100)
+            w.writeframes(bytes(4000))
+        with open(run.path("nul.wav"), "wb") as f:
+            f.write(b"not a message")
+        exe = os.path.join(os.path.dirname(suite.exe), "ringward-check.exe")
+        shutil.copy(exe, run.work)
+        result = subprocess.run([suite.wine.loader, "ringward-check.exe"], cwd=run.work,
+                                env=suite.wine.env(run.prefix), stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, timeout=120)
+        windows = result.stdout.decode("latin-1").replace("\r\n", "\n")
+        with open(os.path.join(run.out, "findings.txt"), "w") as f:
+            f.write(windows)
+        linux = subprocess.run([linux_checker()], cwd=run.work, stdout=subprocess.PIPE,
+                               timeout=60)
+        check(linux.returncode == 1 and result.returncode == 1,
+              "both end with exit code 1: Linux %d, Windows %d" % (linux.returncode,
+                                                                     result.returncode))
+        check(windows == linux.stdout.decode("latin-1"),
+              "the same findings as the Linux build:\n%s\n--- Linux:\n%s" %
+              (windows, linux.stdout.decode("latin-1")))
+        check("device NUL" in windows and "Loud.wav\" is 44100 Hz stereo" in windows,
+              "the device name and the format are found: %s" % windows)
+    finally:
+        run.finish()
+
+
+def linux_checker():
+    """build/ringward-check, built first when it is not there."""
+    build_dir = os.path.join(ROOT, "build")
+    path = os.path.join(build_dir, "ringward-check")
+    if not os.access(path, os.X_OK):
+        subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-DCMAKE_BUILD_TYPE=Debug"],
+                       check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", build_dir, "--target", "ringward-check", "-j", "2"],
+                       check=True, stdout=subprocess.DEVNULL)
+    return path
+
+
+TESTS = [test_no_modem, test_unwritable_event_log, test_screening_session, test_failed_answer,
+         test_checker]
 
 
 # ---- Building and the suite -------------------------------------------------------------

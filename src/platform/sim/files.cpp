@@ -1,10 +1,12 @@
-// fopen with the Windows run-time's mode letters: "c" makes every flush commit the stream's
-// data to disk. glibc reads "c" as something else, so such a stream is a cookie stream whose
-// writes go to the file and are synced at once.
+// Files of the simulated machine are the real ones. fopen with the Windows run-time's mode
+// letters: "c" makes every flush commit the stream's data to disk. glibc reads "c" as something
+// else, so such a stream is a cookie stream whose writes go to the file and are synced at once.
+// And GetFileAttributesA, from the file's status.
 #include "platform/platform.h"
 
 #include <errno.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #undef fopen
@@ -60,4 +62,17 @@ FILE *PlatformFopen(const char *path, const char *mode) {
         errno = saved;
     }
     return stream;
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
+    std::string path = lpFileName ? lpFileName : "";
+    for (char &c : path) // Windows names may use backslashes between folders
+        if (c == '\\')
+            c = '/';
+    struct stat st;
+    if (path.empty() || stat(path.c_str(), &st) != 0) {
+        SetLastError(errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
 }

@@ -1,0 +1,49 @@
+# ringward-check, the list checker: its own sources in src/check over the program's library.
+# Included by CMakeLists.txt for both builds: on Linux it runs on the simulated operating system
+# (real files, the real clock) and its tests join the suite; on Windows it is a console program
+# linked with the run-time statically, beside ringward.exe.
+file(GLOB RINGWARD_CHECK_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/check/*.cpp)
+list(FILTER RINGWARD_CHECK_SOURCES EXCLUDE REGEX "/main\\.cpp$")
+add_library(ringward_check_parts STATIC ${RINGWARD_CHECK_SOURCES})
+target_link_libraries(ringward_check_parts PUBLIC ringward_parts)
+
+if(WIN32)
+  add_executable(ringward-check ${CMAKE_SOURCE_DIR}/src/check/main.cpp)
+  target_link_libraries(ringward-check PRIVATE ringward_check_parts ringward_parts winmm)
+  target_link_options(ringward-check PRIVATE -static -static-libgcc -static-libstdc++
+                      -Wl,--fatal-warnings $<$<NOT:$<CONFIG:Debug>>:-s>)
+  # It runs where the program runs: its imports are the program's allowed ones and a few more.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(RINGWARD_CHECK_IMPORTS_ALLOWED
+        "${CMAKE_SOURCE_DIR}/packaging/imports.txt|${CMAKE_SOURCE_DIR}/packaging/check-imports.txt")
+    set(RINGWARD_CHECK_IMPORTS_CHECKED ${CMAKE_BINARY_DIR}/ringward-check-imports.txt)
+    add_custom_command(OUTPUT ${RINGWARD_CHECK_IMPORTS_CHECKED}
+      COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:ringward-check>
+              -DALLOWED=${RINGWARD_CHECK_IMPORTS_ALLOWED} -DOUT=${RINGWARD_CHECK_IMPORTS_CHECKED}
+              -P ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake
+      DEPENDS ringward-check ${CMAKE_SOURCE_DIR}/packaging/imports.txt
+              ${CMAKE_SOURCE_DIR}/packaging/check-imports.txt
+              ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake
+      VERBATIM)
+    add_custom_target(ringward_check_imports ALL DEPENDS ${RINGWARD_CHECK_IMPORTS_CHECKED})
+  endif()
+  return()
+endif()
+
+add_executable(ringward-check ${CMAKE_SOURCE_DIR}/src/platform/sim/program/check_main.cpp)
+target_link_libraries(ringward-check PRIVATE ringward_check_parts ringward_sim)
+
+if(TARGET ringward_tests)
+  target_link_libraries(ringward_tests PRIVATE ringward_check_parts)
+  add_dependencies(ringward_tests ringward-check)
+  target_compile_definitions(ringward_tests PRIVATE
+                             RINGWARD_CHECK_BINARY="$<TARGET_FILE:ringward-check>")
+  # The report's page, parsed as XML and its numbers held against a scripted run's calls.
+  find_package(Python3 COMPONENTS Interpreter)
+  if(Python3_FOUND)
+    add_test(NAME CheckReportPage
+             COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/check/report_page.py
+                     $<TARGET_FILE:ringward-check> $<TARGET_FILE:ringward>)
+    set_tests_properties(CheckReportPage PROPERTIES ENVIRONMENT "TZ=UTC" TIMEOUT 120)
+  endif()
+endif()
