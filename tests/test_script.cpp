@@ -88,6 +88,37 @@ TEST(Script, MachineDescription) {
     EXPECT_EQ(s.loopMs, 90000u);
 }
 
+TEST(Script, DeviceBehavioursWhereThePagesLeaveAChoice) {
+    sim::Script s = Parse("device\n"
+                          "device ring-messages call-modes=zero disconnect=auto-idle "
+                          "give-up=disconnected answer-order=state-first drop-order=reply-first "
+                          "toosmall=untouched idle-drop=refuse-in-reply\n");
+    ASSERT_EQ(s.machine.devices.size(), 2u);
+    const sim::LineDeviceConfig &plain = s.machine.devices[0], &other = s.machine.devices[1];
+    EXPECT_FALSE(plain.ringMessages);
+    EXPECT_FALSE(plain.zeroCallModes);
+    EXPECT_EQ(plain.disconnect, sim::DISCONNECT_IDLE_ON_DROP);
+    EXPECT_EQ(plain.giveUp, sim::GIVE_UP_IDLE);
+    EXPECT_EQ(plain.answerOrder, sim::REPLY_FIRST);
+    EXPECT_EQ(plain.dropOrder, sim::STATE_FIRST);
+    EXPECT_EQ(plain.tooSmall, sim::TOO_SMALL_NEEDED);
+    EXPECT_EQ(plain.idleDrop, sim::IDLE_DROP_REFUSE);
+    EXPECT_TRUE(other.ringMessages);
+    EXPECT_TRUE(other.zeroCallModes);
+    EXPECT_EQ(other.disconnect, sim::DISCONNECT_AUTO_IDLE);
+    EXPECT_EQ(other.giveUp, sim::GIVE_UP_DISCONNECTED);
+    EXPECT_EQ(other.answerOrder, sim::STATE_FIRST);
+    EXPECT_EQ(other.dropOrder, sim::REPLY_FIRST);
+    EXPECT_EQ(other.tooSmall, sim::TOO_SMALL_UNTOUCHED);
+    EXPECT_EQ(other.idleDrop, sim::IDLE_DROP_REFUSE_IN_REPLY);
+    for (const char *bad : {"idle-drop=maybe", "drop-order=sideways", "toosmall="}) {
+        sim::Script script;
+        std::string error;
+        EXPECT_FALSE(sim::ParseScript(std::string("device ") + bad, "", &script, &error)) << bad;
+        EXPECT_EQ(error.compare(0, 11, "1: device: "), 0) << error;
+    }
+}
+
 TEST(Script, MachineNames) {
     EXPECT_TRUE(Parse("machine default\n").machine.standard);
     sim::Script none = Parse("machine none\n");
