@@ -43,6 +43,13 @@ class LineServiceTest : public test::Machine {
     sim::LineService &Service() { return sim::TheLineService(); }
     sim::LineDeviceConfig &Device() { return Service().Devices()[0]; }
 
+    // A freshly booted machine with the modem's line opened with privileges; 0 or the open's
+    // error.
+    LONG Reopen(DWORD privileges = kOwner) {
+        test::BackToBoot();
+        received.clear();
+        return Open(privileges);
+    }
     // The modem's line, opened with privileges; 0 or the open's error.
     LONG Open(DWORD privileges = kOwner) {
         Service().Devices().push_back(sim::VoiceModemDevice(sim::kDefaultModemKey, 0));
@@ -84,9 +91,7 @@ TEST_F(LineServiceTest, MessagesCarryTheStateDetailsAndThePrivilegeOnce) {
     // connected modes are ACTIVE, or 0 on a line that leaves them out.
     for (const ModesCase &c : {ModesCase{false, LINEOFFERINGMODE_ACTIVE, LINECONNECTEDMODE_ACTIVE},
                                ModesCase{true, 0, 0}}) {
-        test::BackToBoot();
-        received.clear();
-        ASSERT_EQ(Open(), 0);
+        ASSERT_EQ(Reopen(), 0);
         Device().zeroCallModes = c.zeroCallModes;
         Ring();
         RunFor(100);
@@ -105,9 +110,7 @@ TEST_F(LineServiceTest, MessagesCarryTheStateDetailsAndThePrivilegeOnce) {
 
 TEST_F(LineServiceTest, RingMessagesComeOnlyWhenAskedForWithACountFromZero) {
     for (bool asked : {false, true}) {
-        test::BackToBoot();
-        received.clear();
-        ASSERT_EQ(Open(), 0);
+        ASSERT_EQ(Reopen(), 0);
         Device().ringMessages = asked;
         Ring(3, false);
         RunFor(20000);
@@ -129,8 +132,7 @@ TEST_F(LineServiceTest, AnswersAndDropsReplyBeforeOrAfterTheStateAsTheLineChoose
     const OrderCase cases[] = {{sim::REPLY_FIRST, LINE_REPLY, LINE_CALLSTATE},
                                {sim::STATE_FIRST, LINE_CALLSTATE, LINE_REPLY}};
     for (const OrderCase &c : cases) {
-        test::BackToBoot();
-        ASSERT_EQ(Open(), 0);
+        ASSERT_EQ(Reopen(), 0);
         Device().answerOrder = c.order;
         Device().dropOrder = c.order;
         Ring(4, false);
@@ -180,8 +182,7 @@ TEST_F(LineServiceTest, AFarEndThatLeavesTheCallLeavesItAsTheLineChooses) {
     };
     for (const EndingCase &c : cases) {
         SCOPED_TRACE(c.name);
-        test::BackToBoot();
-        ASSERT_EQ(Open(), 0);
+        ASSERT_EQ(Reopen(), 0);
         Device().disconnect = c.disconnect;
         Device().giveUp = c.giveUp;
         Ring(1, false);
@@ -224,8 +225,7 @@ TEST_F(LineServiceTest, TheDropOfAnIdleCallIsRefusedAtOnceInTheReplyOrTaken) {
         {sim::IDLE_DROP_REFUSE_IN_REPLY, 1, {kInvalCallState}},
     };
     for (const IdleDropCase &c : cases) {
-        test::BackToBoot();
-        ASSERT_EQ(Open(), 0);
+        ASSERT_EQ(Reopen(), 0);
         Device().idleDrop = c.behaviour;
         Ring(1, false);
         RunFor(6000); // the caller gave up
@@ -288,11 +288,9 @@ TEST_F(LineServiceTest, AMonitoringLineSeesCallsButMayNotAnswerOrDropThem) {
 
 TEST_F(LineServiceTest, PrivilegesAreOneOfNoneOrMonitorAndOwner) {
     for (DWORD privileges : {0u, LINECALLPRIVILEGE_NONE | kOwner, 0x8u}) {
-        test::BackToBoot();
-        EXPECT_EQ(Open(privileges), (LONG)LINEERR_INVALPRIVSELECT) << privileges;
+        EXPECT_EQ(Reopen(privileges), (LONG)LINEERR_INVALPRIVSELECT) << privileges;
     }
-    test::BackToBoot();
-    ASSERT_EQ(Open(LINECALLPRIVILEGE_NONE), 0); // for outgoing calls only: none is offered
+    ASSERT_EQ(Reopen(LINECALLPRIVILEGE_NONE), 0); // for outgoing calls only: none is offered
     Ring();
     RunFor(3000);
     EXPECT_TRUE(received.empty()) << Describe(received);

@@ -3,6 +3,7 @@
 #include "support.h"
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -88,29 +89,26 @@ TEST(Script, MachineDescription) {
     EXPECT_EQ(s.loopMs, 90000u);
 }
 
+// A device's choices where the reference pages leave them open, in the device line's order.
+std::vector<int> Behaviour(const sim::LineDeviceConfig &d) {
+    return {d.ringMessages, d.zeroCallModes, d.disconnect, d.giveUp,
+            d.answerOrder,  d.dropOrder,     d.tooSmall,   d.idleDrop};
+}
+
 TEST(Script, DeviceBehavioursWhereThePagesLeaveAChoice) {
     sim::Script s = Parse("device\n"
                           "device ring-messages call-modes=zero disconnect=auto-idle "
                           "give-up=disconnected answer-order=state-first drop-order=reply-first "
                           "toosmall=untouched idle-drop=refuse-in-reply\n");
     ASSERT_EQ(s.machine.devices.size(), 2u);
-    const sim::LineDeviceConfig &plain = s.machine.devices[0], &other = s.machine.devices[1];
-    EXPECT_FALSE(plain.ringMessages);
-    EXPECT_FALSE(plain.zeroCallModes);
-    EXPECT_EQ(plain.disconnect, sim::DISCONNECT_IDLE_ON_DROP);
-    EXPECT_EQ(plain.giveUp, sim::GIVE_UP_IDLE);
-    EXPECT_EQ(plain.answerOrder, sim::REPLY_FIRST);
-    EXPECT_EQ(plain.dropOrder, sim::STATE_FIRST);
-    EXPECT_EQ(plain.tooSmall, sim::TOO_SMALL_NEEDED);
-    EXPECT_EQ(plain.idleDrop, sim::IDLE_DROP_REFUSE);
-    EXPECT_TRUE(other.ringMessages);
-    EXPECT_TRUE(other.zeroCallModes);
-    EXPECT_EQ(other.disconnect, sim::DISCONNECT_AUTO_IDLE);
-    EXPECT_EQ(other.giveUp, sim::GIVE_UP_DISCONNECTED);
-    EXPECT_EQ(other.answerOrder, sim::STATE_FIRST);
-    EXPECT_EQ(other.dropOrder, sim::REPLY_FIRST);
-    EXPECT_EQ(other.tooSmall, sim::TOO_SMALL_UNTOUCHED);
-    EXPECT_EQ(other.idleDrop, sim::IDLE_DROP_REFUSE_IN_REPLY);
+    EXPECT_EQ(Behaviour(s.machine.devices[0]),
+              std::vector<int>({false, false, sim::DISCONNECT_IDLE_ON_DROP, sim::GIVE_UP_IDLE,
+                                sim::REPLY_FIRST, sim::STATE_FIRST, sim::TOO_SMALL_NEEDED,
+                                sim::IDLE_DROP_REFUSE}));
+    EXPECT_EQ(Behaviour(s.machine.devices[1]),
+              std::vector<int>({true, true, sim::DISCONNECT_AUTO_IDLE, sim::GIVE_UP_DISCONNECTED,
+                                sim::STATE_FIRST, sim::REPLY_FIRST, sim::TOO_SMALL_UNTOUCHED,
+                                sim::IDLE_DROP_REFUSE_IN_REPLY}));
     for (const char *bad : {"idle-drop=maybe", "drop-order=sideways", "toosmall="}) {
         sim::Script script;
         std::string error;
