@@ -159,13 +159,9 @@ void LineService::PostState(Call &call, DWORD state, DWORD detail) {
     Post(call.handle, LINE_CALLSTATE, state, detail, privilege);
 }
 
-// Sets and reports a state. A call that goes idle with no handle left is forgotten: call is
-// then no longer valid.
 void LineService::SetState(Call &call, DWORD state, DWORD detail) {
     call.state = state;
     PostState(call, state, detail);
-    if (state == LINECALLSTATE_IDLE && !call.allocated)
-        Forget(call.number);
 }
 
 void LineService::Forget(int number) {
@@ -660,19 +656,18 @@ LONG LineService::Drop(HCALL hCall) {
     return request;
 }
 
-// From 2.0 on a handle may go in any state; the physical call goes on until it is idle, and
-// the service forgets it then.
+// From 2.0 on a handle may go in any state (lineDeallocateCall). With the last handle gone the
+// provider closes the call and reports nothing more of it (TSPI_lineCloseCall): the service
+// forgets it.
 LONG LineService::DeallocateCall(HCALL hCall) {
     Call *call = Find(hCall);
     if (!call)
         return (LONG)LINEERR_INVALCALLHANDLE;
-    bool idle = call->state == LINECALLSTATE_IDLE;
-    if (!idle && call->privilege == LINECALLPRIVILEGE_OWNER && line.version < kVersion20)
+    if (call->state != LINECALLSTATE_IDLE && call->privilege == LINECALLPRIVILEGE_OWNER &&
+        line.version < kVersion20)
         return (LONG)LINEERR_INVALCALLSTATE;
     host->Note("Call " + std::to_string(call->number) + " released");
-    call->allocated = false;
-    if (idle)
-        Forget(call->number);
+    Forget(call->number);
     return 0;
 }
 

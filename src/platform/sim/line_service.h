@@ -158,7 +158,7 @@ class LineService {
         HCALL handle = 0;
         DWORD state = 0;
         DWORD privilege = 0;    // the application's, while it holds a handle; 0 = none
-        bool allocated = false; // the application holds a handle
+        bool allocated = false; // the call has come and the application holds its handle
         bool stateSent = false; // a LINE_CALLSTATE has carried the privilege
         int ringsDone = 0;
         bool idArrived = false; // the caller ID has come in the pause after the first ring
@@ -205,7 +205,8 @@ class LineService {
     LineHost *host;
     std::vector<LineDeviceConfig> devices;
     // Calls by number, kept only while they can still matter: from their scheduling until the
-    // application lets go of an idle one, so that a long run does not pile them up.
+    // application lets go of their handle or the line closes, so that a long run does not pile
+    // them up.
     std::map<int, Call> calls;
     int nextNumber = 1;
     std::map<DWORD, DWORD> negotiated; // device id -> version agreed for it
