@@ -410,44 +410,79 @@ const IdleDropSequence kIdleDropSequences[] = {
      true},
 };
 
-TEST_F(IdleDropTest, EverySequenceThatDropsAnIdleCallEndsWithTheCallReleased) {
-    // Whether the line takes, refuses at once or refuses in the reply the drop of an idle call,
-    // and in either order of replies and states, every call ends released with nothing
-    // reported.
-    for (const IdleDropSequence &sequence : kIdleDropSequences)
-        for (sim::IdleDropBehaviour idleDrop :
-             {sim::IDLE_DROP_REFUSE, sim::IDLE_DROP_ACCEPT, sim::IDLE_DROP_REFUSE_IN_REPLY})
-            for (sim::ReplyOrder dropOrder : {sim::REPLY_FIRST, sim::STATE_FIRST})
-                for (sim::ReplyOrder answerOrder : {sim::REPLY_FIRST, sim::STATE_FIRST})
-                    for (sim::DisconnectBehaviour disconnect :
-                         {sim::DISCONNECT_IDLE_ON_DROP, sim::DISCONNECT_AUTO_IDLE}) {
-                        // A call gone idle by itself while its message played is dropped by
-                        // the connected steps, whose refusal ends the program (next test).
+// Every line whose provider chooses among the behaviours the pages leave open, but one: a line
+// that goes idle by itself after a hang-up and refuses idle drops ends the program when a caller
+// hangs up during the message (next test).
+std::vector<sim::LineDeviceConfig> LineModels() {
+    std::vector<sim::LineDeviceConfig> models;
+    sim::LineDeviceConfig m;
+    for (sim::IdleDropBehaviour idleDrop :
+         {sim::IDLE_DROP_REFUSE, sim::IDLE_DROP_ACCEPT, sim::IDLE_DROP_REFUSE_IN_REPLY})
+        for (sim::ReplyOrder dropOrder : {sim::REPLY_FIRST, sim::STATE_FIRST})
+            for (sim::ReplyOrder answerOrder : {sim::REPLY_FIRST, sim::STATE_FIRST})
+                for (sim::DisconnectBehaviour disconnect :
+                     {sim::DISCONNECT_IDLE_ON_DROP, sim::DISCONNECT_AUTO_IDLE})
+                    for (bool zeroCallModes : {false, true}) {
                         if (disconnect == sim::DISCONNECT_AUTO_IDLE &&
                             idleDrop != sim::IDLE_DROP_ACCEPT)
                             continue;
-                        SCOPED_TRACE(std::string(sequence.name) + " idle-drop " +
-                                     std::to_string(idleDrop) + " drop-order " +
-                                     std::to_string(dropOrder) + " answer-order " +
-                                     std::to_string(answerOrder) + " disconnect " +
-                                     std::to_string(disconnect));
-                        Boot();
-                        Line().idleDrop = idleDrop;
-                        Line().dropOrder = dropOrder;
-                        Line().answerOrder = answerOrder;
-                        Line().disconnect = disconnect;
-                        sim::ClearPlayedBuffers();
-                        sequence.arrange(*this);
-                        RunFor(30000);
-                        EXPECT_TRUE(sim::MessageBoxes().empty());
-                        EXPECT_EQ(g_state.hCall, 0u);
-                        EXPECT_EQ(g_state.callInfoHandled, 0);
-                        EXPECT_EQ(g_state.dropRequestId, 0);
-                        EXPECT_EQ(g_state.answerRequestId, 0);
-                        EXPECT_EQ(sim::TheLineService().KeptCalls(), 0u);
-                        EXPECT_EQ(sim::CallsTo("lineDeallocateCall").size(), 1u);
-                        EXPECT_EQ(sim::PlayedBuffers().size(), sequence.blocked ? 1u : 0u);
+                        m.idleDrop = idleDrop;
+                        m.dropOrder = dropOrder;
+                        m.answerOrder = answerOrder;
+                        m.disconnect = disconnect;
+                        m.zeroCallModes = zeroCallModes;
+                        models.push_back(m);
                     }
+    return models;
+}
+
+std::string Describe(const sim::LineDeviceConfig &m) {
+    return "idle-drop " + std::to_string(m.idleDrop) + " drop-order " +
+           std::to_string(m.dropOrder) + " answer-order " + std::to_string(m.answerOrder) +
+           " disconnect " + std::to_string(m.disconnect) + " zero modes " +
+           std::to_string(m.zeroCallModes);
+}
+
+TEST_F(IdleDropTest, EverySequenceThatDropsAnIdleCallEndsWithTheCallReleased) {
+    // Whether the line takes, refuses at once or refuses in the reply the drop of an idle call,
+    // in either order of replies and states, every call ends released with nothing reported.
+    for (const IdleDropSequence &sequence : kIdleDropSequences)
+        for (const sim::LineDeviceConfig &model : LineModels()) {
+            SCOPED_TRACE(std::string(sequence.name) + ", " + Describe(model));
+            Boot();
+            Line().idleDrop = model.idleDrop;
+            Line().dropOrder = model.dropOrder;
+            Line().answerOrder = model.answerOrder;
+            Line().disconnect = model.disconnect;
+            Line().zeroCallModes = model.zeroCallModes;
+            sim::ClearPlayedBuffers();
+            sequence.arrange(*this);
+            RunFor(30000);
+            EXPECT_TRUE(sim::MessageBoxes().empty());
+            EXPECT_EQ(g_state.hCall, 0u);
+            EXPECT_EQ(g_state.callInfoHandled, 0);
+            EXPECT_EQ(g_state.dropRequestId, 0);
+            EXPECT_EQ(g_state.answerRequestId, 0);
+            EXPECT_EQ(sim::TheLineService().KeptCalls(), 0u);
+            EXPECT_EQ(sim::CallsTo("lineDeallocateCall").size(), 1u);
+            EXPECT_EQ(sim::PlayedBuffers().size(), sequence.blocked ? 1u : 0u);
+        }
+}
+
+TEST_F(IdleDropTest, ACallerWhoGivesUpOnALineThatDisconnectsFirst) {
+    // Disconnected, then idle by itself: an allowed call is still dropped and released once
+    // idle; one without caller ID has had a message between offering and idle, and is left.
+    for (bool callerId : {true, false}) {
+        Boot();
+        Line().giveUp = sim::GIVE_UP_DISCONNECTED;
+        Line().disconnect = sim::DISCONNECT_AUTO_IDLE;
+        Accept("212");
+        Ring(callerId ? "2125550100" : nullptr, "FRIEND", 1, callerId);
+        RunFor(30000);
+        EXPECT_TRUE(sim::MessageBoxes().empty());
+        EXPECT_EQ(sim::CallsTo("lineDeallocateCall").size(), callerId ? 1u : 0u) << callerId;
+        EXPECT_EQ(g_state.hCall, callerId ? 0u : kFirstCall) << callerId;
+    }
 }
 
 TEST_F(IdleDropTest, DropAfterTheMessageOfACallThatWentIdleIsReportedOnARefusingLine) {
