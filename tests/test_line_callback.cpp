@@ -487,7 +487,7 @@ TEST_F(IdleDropTest, ACallerWhoGivesUpOnALineThatDisconnectsFirst) {
 
 TEST_F(IdleDropTest, DropAfterTheMessageOfACallThatWentIdleIsReportedOnARefusingLine) {
     // A line that goes idle by itself when the far end hangs up, and refuses to drop an idle
-    // call: the drop after the message is refused and ends the program, as the Part has it.
+    // call: the drop after the message is refused, and like any failed drop it ends the program.
     test::Aftermath left = test::RunToExitZero([this] {
         Line().disconnect = sim::DISCONNECT_AUTO_IDLE;
         Block("555");
