@@ -60,11 +60,14 @@ dist:
 
 # The real Windows program under Wine: installs Wine and its tools when missing, builds
 # ringward.exe and the test tapi32.dll in build-wine-ARCH/ and drives the program on an X server
-# of its own (tests/wine/run.py); screenshots and logs stay in build-wine-ARCH/results/.
+# of its own (tests/wine/run.py), then plays one set of calls through it and through the Linux
+# program and compares what both did (tests/wine/differential.py); screenshots and logs stay in
+# build-wine-ARCH/results/.
 .PHONY: test-wine
 test-wine:
 	bash scripts/setup.sh wine
 	python3 tests/wine/run.py
+	python3 tests/wine/differential.py
 
 # The scripted end-to-end runs of the program under valgrind memcheck: no memory error, no
 # definite or indirect leak, exit code 0, and the reports each script expects.

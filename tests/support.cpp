@@ -12,7 +12,22 @@
 
 namespace test {
 
+// The program ends the process with code 0 when it shuts down; in the middle of a test that is
+// a failure, not a pass. Children of death tests have their own process id and may end so.
+static pid_t testProcess = 0;
+
+static void FailIfEndedInATest() {
+    if (testProcess == getpid()) {
+        fprintf(stderr, "the process ended in the middle of a test\n");
+        _exit(1);
+    }
+}
+
 void Machine::SetUp() {
+    static bool guarded = false;
+    if (!guarded)
+        guarded = atexit(FailIfEndedInATest) == 0;
+    testProcess = getpid();
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     previousDir = cwd;
@@ -34,6 +49,7 @@ void BackToBoot() {
 }
 
 void Machine::TearDown() {
+    testProcess = 0;
     BackToBoot();
     ASSERT_EQ(chdir(previousDir.c_str()), 0);
     std::string command = "rm -rf '" + dir + "'";

@@ -7,6 +7,7 @@
 #include "support.h"
 #include "wave_files.h"
 
+#include <stdlib.h>
 #include <string.h>
 #include <string>
 #include <vector>
@@ -19,18 +20,30 @@ class LineCallbackTest : public test::Machine {
   protected:
     void SetUp() override {
         Machine::SetUp();
-        test::OpenLogs();
-        opened = test::OpenModemLine(LineCallback);
-        g_state.hLineApp = opened.app;
-        g_state.hLine = opened.line;
-        g_state.screening = 1;
         zap = test::Samples(8000, 1); // half a second at 8 kHz, 16 bits
         anon = test::Samples(4000, 2);
         goAway = test::Samples(16000, 3);
         test::WriteFile("ZapMessage.wav", test::PcmWave(1, 8000, 16, zap));
         test::WriteFile("AnonCallerMessage.wav", test::PcmWave(1, 8000, 16, anon));
         test::WriteFile("Go Away.wav", test::PcmWave(1, 8000, 16, goAway));
+        Boot();
     }
+
+    // Empty logs, the modem's line open with the handler on it, screening on.
+    void Boot() {
+        test::BackToBoot();
+        remove("EventLog.txt");
+        remove("Calls Received.txt");
+        test::OpenLogs();
+        opened = test::OpenModemLine(LineCallback);
+        g_state.hLineApp = opened.app;
+        g_state.hLine = opened.line;
+        g_state.lineVersion = sim::TheLineService().OpenLineVersion();
+        g_state.screening = 1;
+    }
+
+    // The open line's device, whose provider's behaviour a test may change.
+    static sim::LineDeviceConfig &Line() { return sim::TheLineService().Devices()[0]; }
 
     void Block(const char *entry, const char *message) {
         strcpy(g_state.blockList[g_state.blockCount], entry);
@@ -85,10 +98,13 @@ TEST_F(LineCallbackTest, BlockedCallerHearsItsEntrysMessageAndIsReleased) {
     Ring("1-800-555-0199", "SPAM, INC");
     RunFor(20000);
 
+    // The offering and connected modes say ACTIVE; the call is idle before the drop's reply, so
+    // the handler drops it once more, the line refuses that, and the call is released at once.
     EXPECT_EQ(test::ReadFile("EventLog.txt"),
-              EventLine("14:47:28", 23, 0, 65537) + EventLine("14:47:28", 2, 2, 0) +
+              EventLine("14:47:28", 23, 0, 65537) + EventLine("14:47:28", 2, 2, 1) +
                   EventLine("14:47:30", 1, 32768, 0) + EventLine("14:47:30", 12, 1, 0) +
-                  EventLine("14:47:30", 2, 256, 0) + EventLine("14:47:31", 12, 2, 0));
+                  EventLine("14:47:30", 2, 256, 1) + EventLine("14:47:31", 2, 1, 0) +
+                  EventLine("14:47:31", 12, 2, 0));
     EXPECT_EQ(test::ReadFile("Calls Received.txt"),
               "12/07/2026 14:47:30,   SPAM; INC       ,   800-555-0199,   Blocked\n");
     // The call information grows from the 2.x size to the 3.0 one, then to hold the texts.
@@ -99,6 +115,7 @@ TEST_F(LineCallbackTest, BlockedCallerHearsItsEntrysMessageAndIsReleased) {
                            "lineGetIDA(131073, 0, 0, 1, 24) = 0\n"
                            "lineGetIDA(131073, 0, 0, 1, 28) = 0\n"
                            "lineDrop(65537, 0, 0) = 2\n"
+                           "lineDrop(65537, 0, 0) = -2147483620\n"
                            "lineDeallocateCall(65537) = 0\n");
     ASSERT_EQ(sim::PlayedBuffers().size(), 1u);
     const sim::PlayedBuffer &played = sim::PlayedBuffers()[0];
@@ -154,26 +171,49 @@ TEST_F(LineCallbackTest, AllowedCallerRingsOutAndIsReleasedWhenIdle) {
     EXPECT_TRUE(sim::PlayedBuffers().empty());
     ASSERT_EQ(sim::CallsTo("lineDrop").size(), 1u);
     EXPECT_EQ(sim::CallsTo("lineDrop")[0].timeMs, 17000u); // after the third ring
+    // The line will not drop an idle call; nothing is left to wait for.
+    EXPECT_EQ(sim::CallsTo("lineDrop")[0].result, (LONG)LINEERR_INVALCALLSTATE);
     EXPECT_EQ(sim::CallsTo("lineDeallocateCall").size(), 1u);
     EXPECT_EQ(g_state.hCall, 0u);
+    EXPECT_EQ(g_state.dropRequestId, 0);
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    // Nobody asked for ring messages.
     std::string log = test::ReadFile("EventLog.txt");
-    EXPECT_NE(log.find(EventLine("14:47:34", 8, 2, 1)), std::string::npos) << log;
+    EXPECT_EQ(log.find("dwMsg = 8,"), std::string::npos) << log;
 }
 
 TEST_F(LineCallbackTest, CallThatRangOnceWithoutCallerIdIsReleasedWithoutRecord) {
     Ring(nullptr, nullptr, 1, false);
     RunFor(10000);
     EXPECT_EQ(test::ReadFile("Calls Received.txt"), "");
-    EXPECT_EQ(LineCalls(), "lineDrop(65537, 0, 0) = 1\nlineDeallocateCall(65537) = 0\n");
+    EXPECT_EQ(LineCalls(), "lineDrop(65537, 0, 0) = -2147483620\nlineDeallocateCall(65537) = 0\n");
     EXPECT_EQ(g_state.hCall, 0u);
 }
 
-TEST_F(LineCallbackTest, IdleCallWithRingsInBetweenIsLeftAlone) {
-    Ring(nullptr, nullptr, 3, false);
-    RunFor(30000);
-    EXPECT_EQ(LineCalls(), "");
-    EXPECT_EQ(g_state.hCall, kFirstCall);
-    EXPECT_EQ(g_state.callProgress, 0);
+struct RingCase {
+    bool ringMessages;
+    int rings;
+    bool released;
+};
+
+TEST_F(LineCallbackTest, RingMessagesDecideWhetherACallWithoutCallerIdIsReleased) {
+    // Without ring messages nothing comes between offering and idle, however often it rang;
+    // with them, even the first ring is one, and the idle call is left alone.
+    const RingCase cases[] = {
+        {false, 1, true}, {false, 3, true}, {true, 1, false}, {true, 3, false}};
+    for (const RingCase &c : cases) {
+        Boot();
+        Line().ringMessages = c.ringMessages;
+        Ring(nullptr, nullptr, c.rings, false);
+        RunFor(30000);
+        std::string log = test::ReadFile("EventLog.txt");
+        EXPECT_EQ(log.find("dwMsg = 8, dwParam1 = 2, dwParam2 = 1") != std::string::npos,
+                  c.ringMessages)
+            << log;
+        EXPECT_EQ(sim::CallsTo("lineDeallocateCall").size(), c.released ? 1u : 0u) << c.rings;
+        EXPECT_EQ(g_state.hCall, c.released ? 0u : kFirstCall) << c.rings;
+        EXPECT_EQ(sim::TheLineService().KeptCalls(), c.released ? 0u : 1u) << c.rings;
+    }
 }
 
 TEST_F(LineCallbackTest, SecondCallerIdMessageIsIgnored) {
@@ -211,9 +251,8 @@ TEST_F(LineCallbackTest, ScreeningOffOnlyLogs) {
     EXPECT_EQ(g_state.callProgress, 2);
     EXPECT_EQ(test::ReadFile("Calls Received.txt"), "");
     EXPECT_EQ(test::ReadFile("EventLog.txt"),
-              EventLine("14:47:28", 23, 0, 65537) + EventLine("14:47:28", 2, 2, 0) +
-                  EventLine("14:47:30", 1, 32768, 0) + EventLine("14:47:34", 8, 2, 1) +
-                  EventLine("14:47:39", 2, 1, 0));
+              EventLine("14:47:28", 23, 0, 65537) + EventLine("14:47:28", 2, 2, 1) +
+                  EventLine("14:47:30", 1, 32768, 0) + EventLine("14:47:39", 2, 1, 0));
 }
 
 TEST_F(LineCallbackTest, ErrorsInParametersAreLoggedAsSignedNumbers) {
@@ -234,6 +273,61 @@ TEST_F(LineCallbackTest, RecordsGrowToExactlyTheNeededSize) {
     ASSERT_EQ(ids.size(), 2u);
     EXPECT_EQ(ids[0].args[4], 24u);
     EXPECT_EQ(ids[1].args[4], 28u);
+}
+
+TEST_F(LineCallbackTest, CallInformationGrowsToTheVersionsSizeWhenTheErrorSaysNoMore) {
+    Line().tooSmall = sim::TOO_SMALL_UNTOUCHED;
+    Block("555", "");
+    Ring("5550100", "PEST", 4);
+    RunFor(20000);
+    std::vector<uint64_t> sizes;
+    for (const sim::ApiCall &call : sim::CallsTo("lineGetCallInfoA"))
+        sizes.push_back(call.args[1]);
+    EXPECT_EQ(sizes, std::vector<uint64_t>({324, 344, 344 + 8 + 5}));
+    EXPECT_NE(test::ReadFile("Calls Received.txt").find("Blocked"), std::string::npos);
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+struct GrowCase {
+    const char *name;
+    bool writesNeeded; // the platform says how much it needs
+    DWORD enough;      // the size it takes
+    std::vector<DWORD> asked;
+    LONG result;
+};
+
+struct GrowFill {
+    const GrowCase *c;
+    std::vector<DWORD> asked;
+};
+
+LONG FillUpTo(void *block, void *context) {
+    GrowFill *fill = (GrowFill *)context;
+    DWORD total = *(DWORD *)block;
+    fill->asked.push_back(total);
+    if (total >= fill->c->enough)
+        return 0;
+    if (fill->c->writesNeeded)
+        ((DWORD *)block)[1] = fill->c->enough;
+    return (LONG)LINEERR_STRUCTURETOOSMALL;
+}
+
+TEST_F(LineCallbackTest, ATooSmallAnswerWithoutANeededSizeGrowsTheBlockOnce) {
+    const LONG kTooSmall = (LONG)LINEERR_STRUCTURETOOSMALL;
+    const GrowCase cases[] = {
+        {"says how much", true, 400, {324, 400}, 0},
+        {"says nothing, the version's size is enough", false, 344, {324, 344}, 0},
+        {"says nothing, never enough", false, 400, {324, 344}, kTooSmall},
+    };
+    for (const GrowCase &c : cases) {
+        GrowFill fill = {&c, {}};
+        void *block = nullptr;
+        DWORD size = 0;
+        EXPECT_EQ(FetchRecord(324, 344, FillUpTo, &fill, &block, &size), c.result) << c.name;
+        EXPECT_EQ(fill.asked, c.asked) << c.name;
+        EXPECT_EQ(size, c.asked.back()) << c.name;
+        free(block);
+    }
 }
 
 TEST_F(LineCallbackTest, UnmatchedRepliesChangeNothing) {
@@ -260,28 +354,149 @@ TEST_F(LineCallbackTest, DropReplyWithoutCallOnlyClearsTheRequest) {
 }
 
 TEST_F(LineCallbackTest, IdleBeforeTheDropReplyDropsTwiceAndReleasesOnTheSecondReply) {
+    // A line that reports idle ahead of the drop's reply and takes the drop of an idle call.
+    Line().dropOrder = sim::STATE_FIRST;
+    Line().idleDrop = sim::IDLE_DROP_ACCEPT;
     Block("555", "");
     Ring("5550100", "PEST", 4);
-    RunFor(2600); // caller ID handled, answer issued (request 1)
-    sim::DiscardMessages();
-    // The answer's reply, the connection, then the far end's idle ahead of the drop's reply.
-    sim::TheLineService().HangUpFarEnd(1); // the service sees no connection yet: caller gives up
-    Inject(0, LINE_REPLY, 1, 0);
-    EXPECT_EQ(g_state.answerRequestId, 0);
-    sim::DiscardMessages();
-    Inject(kFirstCall, LINE_CALLSTATE, LINECALLSTATE_IDLE); // first drop: request 2
-    EXPECT_EQ(g_state.dropRequestId, 2);
-    EXPECT_EQ(g_state.callInfoHandled, 0);
-    sim::DiscardMessages();
-    g_state.callInfoHandled = 1;                            // as after the connected steps' drop
-    Inject(kFirstCall, LINE_CALLSTATE, LINECALLSTATE_IDLE); // second drop: request 3
-    EXPECT_EQ(g_state.dropRequestId, 3);
-    sim::DiscardMessages();
-    Inject(0, LINE_REPLY, 2, 0); // the first drop's reply matches nothing now
+    RunFor(2800 + 500 + 50 + 1);         // connected, message played, drop 2 issued, idle
+    EXPECT_EQ(g_state.dropRequestId, 3); // the second drop's request replaces the first's
     EXPECT_EQ(g_state.hCall, kFirstCall);
-    Inject(0, LINE_REPLY, 3, 0);
+    RunFor(1000); // the first drop's reply matches nothing, the second's releases the call
     EXPECT_EQ(g_state.hCall, 0u);
+    EXPECT_EQ(g_state.dropRequestId, 0);
+    EXPECT_EQ(sim::CallsTo("lineDrop").size(), 2u);
     EXPECT_EQ(sim::CallsTo("lineDeallocateCall").size(), 1u);
+}
+
+class IdleDropTest : public LineCallbackTest {
+  public:
+    void Accept(const char *entry) { LineCallbackTest::Accept(entry); }
+    void Block(const char *entry) { LineCallbackTest::Block(entry, ""); }
+    void Ring(const char *number, const char *name, int rings, bool callerId = true,
+              int64_t hangUpAfterMs = -1) {
+        sim::CallConfig call = sim::MakeCall(number, name, rings, callerId);
+        call.hangUpAfterMs = hangUpAfterMs;
+        sim::TheLineService().ScheduleCall(call, sim::NowMs());
+    }
+};
+
+struct IdleDropSequence {
+    const char *name;
+    void (*arrange)(IdleDropTest &test);
+    bool blocked;
+};
+
+const IdleDropSequence kIdleDropSequences[] = {
+    {"allowed caller rings out",
+     [](IdleDropTest &t) {
+         t.Accept("212");
+         t.Ring("2125550100", "FRIEND", 2);
+     },
+     false},
+    {"one ring without caller ID", [](IdleDropTest &t) { t.Ring(nullptr, nullptr, 1, false); },
+     false},
+    {"blocked caller",
+     [](IdleDropTest &t) {
+         t.Block("555");
+         t.Ring("5550100", "PEST", 4);
+     },
+     true},
+    {"blocked caller hangs up during the message",
+     [](IdleDropTest &t) {
+         t.Block("555");
+         t.Ring("5550100", "PEST", 4, true, 200);
+     },
+     true},
+};
+
+// Every line whose provider chooses among the behaviours the pages leave open, but one: a line
+// that goes idle by itself after a hang-up and refuses idle drops ends the program when a caller
+// hangs up during the message (next test).
+std::vector<sim::LineDeviceConfig> LineModels() {
+    std::vector<sim::LineDeviceConfig> models;
+    sim::LineDeviceConfig m;
+    for (sim::IdleDropBehaviour idleDrop :
+         {sim::IDLE_DROP_REFUSE, sim::IDLE_DROP_ACCEPT, sim::IDLE_DROP_REFUSE_IN_REPLY})
+        for (sim::ReplyOrder dropOrder : {sim::REPLY_FIRST, sim::STATE_FIRST})
+            for (sim::ReplyOrder answerOrder : {sim::REPLY_FIRST, sim::STATE_FIRST})
+                for (sim::DisconnectBehaviour disconnect :
+                     {sim::DISCONNECT_IDLE_ON_DROP, sim::DISCONNECT_AUTO_IDLE})
+                    for (bool zeroCallModes : {false, true}) {
+                        if (disconnect == sim::DISCONNECT_AUTO_IDLE &&
+                            idleDrop != sim::IDLE_DROP_ACCEPT)
+                            continue;
+                        m.idleDrop = idleDrop;
+                        m.dropOrder = dropOrder;
+                        m.answerOrder = answerOrder;
+                        m.disconnect = disconnect;
+                        m.zeroCallModes = zeroCallModes;
+                        models.push_back(m);
+                    }
+    return models;
+}
+
+std::string Describe(const sim::LineDeviceConfig &m) {
+    return "idle-drop " + std::to_string(m.idleDrop) + " drop-order " +
+           std::to_string(m.dropOrder) + " answer-order " + std::to_string(m.answerOrder) +
+           " disconnect " + std::to_string(m.disconnect) + " zero modes " +
+           std::to_string(m.zeroCallModes);
+}
+
+TEST_F(IdleDropTest, EverySequenceThatDropsAnIdleCallEndsWithTheCallReleased) {
+    // Whether the line takes, refuses at once or refuses in the reply the drop of an idle call,
+    // in either order of replies and states, every call ends released with nothing reported.
+    for (const IdleDropSequence &sequence : kIdleDropSequences)
+        for (const sim::LineDeviceConfig &model : LineModels()) {
+            SCOPED_TRACE(std::string(sequence.name) + ", " + Describe(model));
+            Boot();
+            Line().idleDrop = model.idleDrop;
+            Line().dropOrder = model.dropOrder;
+            Line().answerOrder = model.answerOrder;
+            Line().disconnect = model.disconnect;
+            Line().zeroCallModes = model.zeroCallModes;
+            sim::ClearPlayedBuffers();
+            sequence.arrange(*this);
+            RunFor(30000);
+            EXPECT_TRUE(sim::MessageBoxes().empty());
+            EXPECT_EQ(g_state.hCall, 0u);
+            EXPECT_EQ(g_state.callInfoHandled, 0);
+            EXPECT_EQ(g_state.dropRequestId, 0);
+            EXPECT_EQ(g_state.answerRequestId, 0);
+            EXPECT_EQ(sim::TheLineService().KeptCalls(), 0u);
+            EXPECT_EQ(sim::CallsTo("lineDeallocateCall").size(), 1u);
+            EXPECT_EQ(sim::PlayedBuffers().size(), sequence.blocked ? 1u : 0u);
+        }
+}
+
+TEST_F(IdleDropTest, ACallerWhoGivesUpOnALineThatDisconnectsFirst) {
+    // Disconnected, then idle by itself: an allowed call is still dropped and released once
+    // idle; one without caller ID has had a message between offering and idle, and is left.
+    for (bool callerId : {true, false}) {
+        Boot();
+        Line().giveUp = sim::GIVE_UP_DISCONNECTED;
+        Line().disconnect = sim::DISCONNECT_AUTO_IDLE;
+        Accept("212");
+        Ring(callerId ? "2125550100" : nullptr, "FRIEND", 1, callerId);
+        RunFor(30000);
+        EXPECT_TRUE(sim::MessageBoxes().empty());
+        EXPECT_EQ(sim::CallsTo("lineDeallocateCall").size(), callerId ? 1u : 0u) << callerId;
+        EXPECT_EQ(g_state.hCall, callerId ? 0u : kFirstCall) << callerId;
+    }
+}
+
+TEST_F(IdleDropTest, DropAfterTheMessageOfACallThatWentIdleIsReportedOnARefusingLine) {
+    // A line that goes idle by itself when the far end hangs up, and refuses to drop an idle
+    // call: the drop after the message is refused, and like any failed drop it ends the program.
+    test::Aftermath left = test::RunToExitZero([this] {
+        Line().disconnect = sim::DISCONNECT_AUTO_IDLE;
+        Block("555");
+        Ring("5550100", "PEST", 4, true, 200);
+        RunFor(30000);
+    });
+    EXPECT_NE(left.eventLog.find("Ringward: -2147483620, MLC 780: S - Error hanging up line."),
+              std::string::npos)
+        << left.eventLog;
 }
 
 TEST_F(LineCallbackTest, DropReplyAfterScreeningStoppedIsIgnoredUntilTheNextIdle) {

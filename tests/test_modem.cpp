@@ -73,17 +73,39 @@ TEST_F(ModemTest, OpensTheFirstSuitableModemAsOwnerForAutomatedVoice) {
     EXPECT_EQ(init[0].args[5], (uint64_t)LINEINITIALIZEEXOPTION_USEHIDDENWINDOW);
 }
 
-TEST_F(ModemTest, CapabilityRecordGrowsToWhatTheServiceAsksFor) {
-    AddModem("Agere Systems");
-    ASSERT_EQ(InitVoiceModem(), 0);
-    std::vector<sim::ApiCall> caps = sim::CallsTo("lineGetDevCapsA");
-    ASSERT_EQ(caps.size(), 3u);
-    EXPECT_EQ(caps[0].args[4], 268u);
-    EXPECT_EQ(caps[0].result, (LONG)LINEERR_STRUCTURETOOSMALL);
-    EXPECT_EQ(caps[1].args[4], 292u);
-    EXPECT_EQ(caps[1].result, 0);
-    EXPECT_GT(caps[2].args[4], 292u);
-    EXPECT_EQ(caps[2].result, 0);
+struct CapsSizeCase {
+    DWORD version; // the highest the modem negotiates
+    sim::TooSmallBehaviour tooSmall;
+    std::vector<LONG> results; // of each lineGetDevCapsA, whose blocks are 268, 292, then all
+};
+
+TEST_F(ModemTest, CapabilityRecordGrowsToWhatTheServiceAsksForOrToTheVersionsSize) {
+    // At 3.0 the fixed part is 292 bytes: the service says so, or only that 268 is too small,
+    // and the block grows to the version's size either way. At 2.2, 268 bytes are enough.
+    const LONG kTooSmall = (LONG)LINEERR_STRUCTURETOOSMALL;
+    const CapsSizeCase cases[] = {
+        {0x00030000, sim::TOO_SMALL_NEEDED, {kTooSmall, 0, 0}},
+        {0x00030000, sim::TOO_SMALL_UNTOUCHED, {kTooSmall, 0, 0}},
+        {0x00020002, sim::TOO_SMALL_UNTOUCHED, {0, 0}},
+    };
+    for (const CapsSizeCase &c : cases) {
+        test::BackToBoot();
+        sim::LineDeviceConfig &device = AddModem("Agere Systems");
+        device.maxVersion = c.version;
+        device.tooSmall = c.tooSmall;
+        ASSERT_EQ(InitVoiceModem(), 0) << c.version << " " << c.tooSmall;
+        EXPECT_TRUE(sim::MessageBoxes().empty());
+        EXPECT_EQ(g_state.lineVersion, c.version);
+        std::vector<sim::ApiCall> caps = sim::CallsTo("lineGetDevCapsA");
+        ASSERT_EQ(caps.size(), c.results.size());
+        for (size_t i = 0; i < caps.size(); i++) {
+            EXPECT_EQ(caps[i].result, c.results[i]) << i;
+            if (i + 1 < caps.size()) {
+                EXPECT_EQ(caps[i].args[4], i == 0 ? 268u : 292u) << i;
+            }
+        }
+        EXPECT_GT(caps.back().args[4], c.version >= 0x00030000 ? 292u : 268u);
+    }
 }
 
 struct MakerCase {

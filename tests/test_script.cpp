@@ -3,6 +3,7 @@
 #include "support.h"
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -86,6 +87,34 @@ TEST(Script, MachineDescription) {
     EXPECT_EQ(s.machine.waveDevices[0].formats.size(), 2u);
     EXPECT_TRUE(s.autoBoxes);
     EXPECT_EQ(s.loopMs, 90000u);
+}
+
+// A device's choices where the reference pages leave them open, in the device line's order.
+std::vector<int> Behaviour(const sim::LineDeviceConfig &d) {
+    return {d.ringMessages, d.zeroCallModes, d.disconnect, d.giveUp,
+            d.answerOrder,  d.dropOrder,     d.tooSmall,   d.idleDrop};
+}
+
+TEST(Script, DeviceBehavioursWhereThePagesLeaveAChoice) {
+    sim::Script s = Parse("device\n"
+                          "device ring-messages call-modes=zero disconnect=auto-idle "
+                          "give-up=disconnected answer-order=state-first drop-order=reply-first "
+                          "toosmall=untouched idle-drop=refuse-in-reply\n");
+    ASSERT_EQ(s.machine.devices.size(), 2u);
+    EXPECT_EQ(Behaviour(s.machine.devices[0]),
+              std::vector<int>({false, false, sim::DISCONNECT_IDLE_ON_DROP, sim::GIVE_UP_IDLE,
+                                sim::REPLY_FIRST, sim::STATE_FIRST, sim::TOO_SMALL_NEEDED,
+                                sim::IDLE_DROP_REFUSE}));
+    EXPECT_EQ(Behaviour(s.machine.devices[1]),
+              std::vector<int>({true, true, sim::DISCONNECT_AUTO_IDLE, sim::GIVE_UP_DISCONNECTED,
+                                sim::STATE_FIRST, sim::REPLY_FIRST, sim::TOO_SMALL_UNTOUCHED,
+                                sim::IDLE_DROP_REFUSE_IN_REPLY}));
+    for (const char *bad : {"idle-drop=maybe", "drop-order=sideways", "toosmall="}) {
+        sim::Script script;
+        std::string error;
+        EXPECT_FALSE(sim::ParseScript(std::string("device ") + bad, "", &script, &error)) << bad;
+        EXPECT_EQ(error.compare(0, 11, "1: device: "), 0) << error;
+    }
 }
 
 TEST(Script, MachineNames) {

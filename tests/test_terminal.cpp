@@ -71,8 +71,8 @@ TEST_F(TerminalTest, DrawsTheMainDialogWithItsCaptionButtonsFocusAndKeys) {
     EXPECT_EQ(screen[(size_t)caption].find("_ X"), screen[(size_t)caption].size() - 5);
     EXPECT_GE(LineWith(screen, "Activity"), exit);
     const std::string &help = screen.back();
-    for (const char *key : {"Tab/S-Tab focus", "Enter/Space press", "s Start/Stop", "x Exit",
-                            "a About Quorvel", "m Minimise", "Esc/^C Cancel", "F4 Close"})
+    for (const char *key : {"Tab/S-Tab focus", "Space press", "Enter default", "s Start/Stop",
+                            "x Exit", "a About Quorvel", "m Minimise", "Esc/^C Cancel", "F4 Close"})
         EXPECT_NE(help.find(key), std::string::npos) << key << " in " << help;
     // A narrow terminal keeps the letters of the dialog's own commands.
     EXPECT_EQ(narrow, "s Start/Stop  x Exit  a About Quorvel  m Minimise");

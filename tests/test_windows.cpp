@@ -97,12 +97,22 @@ TEST_F(WindowsTest, TabMovesAmongTabStopsBothWays) {
     EXPECT_EQ(focus, std::vector<int>({kStart, kExit, kStart, kExit}));
 }
 
-TEST_F(WindowsTest, EnterAndSpacePressTheFocusedButtonEscapeCancels) {
+TEST_F(WindowsTest, SpacePressesTheFocusedButtonEnterTheDefaultEscapeCancels) {
+    // Neither button is the template's default, and the focus given at start or by a click
+    // makes none: Enter is IDOK until Tab moves the focus onto a button, which becomes the
+    // default; Space presses whatever has the focus.
     test::Steps({[] { sim::PressKey(sim::Key::Enter); }, [] { sim::PressKey(sim::Key::Space); },
+                 [] {
+                     sim::PressButton(kStart);
+                     sim::PressKey(sim::Key::Enter);
+                 },
+                 [] { sim::PressKey(sim::Key::Tab); }, [] { sim::PressKey(sim::Key::Enter); },
+                 [] { sim::PressKey(sim::Key::Tab); }, [] { sim::PressKey(sim::Key::Enter); },
                  [] { sim::PressKey(sim::Key::Escape); }, End});
     Run(kMain);
     EXPECT_EQ(Commands(),
-              std::vector<std::string>({"1000 0 ctl", "1000 0 ctl", "2 0 -", "1001 0 end"}));
+              std::vector<std::string>({"1 0 -", "1000 0 ctl", "1000 0 ctl", "1 0 -", "1001 0 ctl",
+                                        "1000 0 ctl", "2 0 -", "1001 0 end"}));
 }
 
 TEST_F(WindowsTest, EnterWithNoFocusedButtonSendsTheDefaultOrIdok) {

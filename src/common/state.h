@@ -24,6 +24,8 @@ struct ScreeningState {
     HCALL hCall;                          // the newest call (line callback; released by shutdown)
     DWORD numDevs;                        // line devices reported by the telephony API
     char manufacturer[kManufacturerSize]; // "Manufacturer" of the modem examined last
+    // API version agreed for the open line (modem discovery): it sizes the call information.
+    DWORD lineVersion;
 
     // Call tracking of the line callback.
     int callProgress;     // 0 idle, 1 announced, 2 offered, 3 idle right after offering

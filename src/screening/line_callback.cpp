@@ -61,7 +61,8 @@ static LONG FillWaveOutId(void *block, void *) {
 static LINECALLINFO *FetchCallInfo(void) {
     void *record;
     DWORD size;
-    LONG result = FetchRecord(kLineCallInfoFixedSize, FillCallInfo, NULL, &record, &size);
+    LONG result = FetchRecord(kLineCallInfoFixedSize, CallInfoFixedSize(g_state.lineVersion),
+                              FillCallInfo, NULL, &record, &size);
     if (!record) {
         Fails(0, cond::NZ, "MLC 540", kReallocMessage);
         return NULL;
@@ -107,7 +108,8 @@ static void OnCallerId(DWORD hDevice) {
 static bool FetchWaveOutId(DWORD *deviceId) {
     void *record;
     DWORD size;
-    LONG result = FetchRecord(kVarStringFixedSize, FillWaveOutId, NULL, &record, &size);
+    LONG result =
+        FetchRecord(kVarStringFixedSize, kVarStringFixedSize, FillWaveOutId, NULL, &record, &size);
     if (!record) {
         Fails(0, cond::NZ, "MLC 720", kReallocMessage);
         return false;
@@ -139,6 +141,24 @@ static void OnConnected(void) {
     Fails(result, cond::NN, "MLC 780", "S - Error hanging up line.");
 }
 
+// What a completed drop leaves: no request pending, the call's tracking cleared, the call
+// released and its handle forgotten.
+static void FinishDrop(void) {
+    g_state.dropRequestId = 0;
+    g_state.callInfoHandled = 0;
+    if (g_state.hCall == 0)
+        return;
+    LONG result = lineDeallocateCall(g_state.hCall);
+    g_state.hCall = 0;
+    Fails(result, cond::Z, "MLC 340", "F - Error hanging up line.");
+}
+
+// A provider may refuse to drop a call that is already idle, at once or in the drop's reply;
+// such a call is as good as dropped.
+static bool RefusedAsIdle(LONG result) {
+    return result == (LONG)LINEERR_INVALCALLSTATE;
+}
+
 static void OnIdle(void) {
     if (!g_state.callInfoHandled && g_state.callProgress != kRangOut)
         return;
@@ -146,6 +166,10 @@ static void OnIdle(void) {
     g_state.callInfoHandled = 0;
     LONG result = lineDrop(g_state.hCall, NULL, 0);
     g_state.dropRequestId = result;
+    if (RefusedAsIdle(result)) {
+        FinishDrop();
+        return;
+    }
     Fails(result, cond::NN, "MLC 700", "F - Error during lineDrop.");
 }
 
@@ -164,17 +188,13 @@ static void OnReply(LONG requestId, LONG outcome) {
     }
     if (!IsPending(g_state.dropRequestId, requestId))
         return;
-    g_state.dropRequestId = 0;
-    g_state.callInfoHandled = 0;
-    if (outcome != 0) {
+    if (outcome != 0 && !RefusedAsIdle(outcome)) {
+        g_state.dropRequestId = 0;
+        g_state.callInfoHandled = 0;
         Fails(outcome, cond::F, "MLC 320", "W - Error during ignoring call lineDrop.");
         return;
     }
-    if (g_state.hCall == 0)
-        return;
-    LONG result = lineDeallocateCall(g_state.hCall);
-    g_state.hCall = 0;
-    Fails(result, cond::Z, "MLC 340", "F - Error hanging up line.");
+    FinishDrop();
 }
 
 void CALLBACK LineCallback(DWORD hDevice, DWORD dwMsg, DWORD_PTR dwCallbackInstance,

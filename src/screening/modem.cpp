@@ -77,6 +77,7 @@ static DeviceOutcome TryOpenDevice(DWORD id, DWORD version, const LINEDEVCAPS *c
                         LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_AUTOMATEDVOICE, NULL);
     if (ErrHan(result, cond::Z, "IVM 560", "F - Error opening line."))
         return DEVICE_PASSED_OVER;
+    g_state.lineVersion = version;
     return DEVICE_OPENED;
 }
 
@@ -91,7 +92,8 @@ static DeviceOutcome ExamineDevice(DWORD id, DWORD highestVersion, LONG *result)
     CapsRequest request = {id, version};
     void *block;
     DWORD capsSize;
-    *result = FetchRecord(kLineDevCapsFixedSize, FillDevCaps, &request, &block, &capsSize);
+    *result = FetchRecord(kLineDevCapsFixedSize, DevCapsFixedSize(version), FillDevCaps, &request,
+                          &block, &capsSize);
     if (!block) {
         LONG allocation = 0;
         ErrHan(&allocation, cond::NZ, "IVM 340", "F - Error during realloc.");
@@ -113,6 +115,7 @@ LONG InitVoiceModem(void) {
     SetUnhandledExceptionFilter(TopLevelExceptionFilter);
     g_state.hLineApp = 0;
     g_state.hLine = 0;
+    g_state.lineVersion = 0;
 
     LINEINITIALIZEEXPARAMS params;
     memset(&params, 0, sizeof params);

@@ -69,9 +69,15 @@ void FormatCallTime(char *out);
 // Fetches a variable-size telephony record: a block of firstSize bytes, zero-filled, with its
 // dwTotalSize set, is handed to fill; while the platform asks for more (too small, or a
 // dwNeededSize above the block), the block grows to exactly dwNeededSize and fill runs again.
-// Returns fill's last result. *block is the record, or null when an allocation failed;
-// *blockSize is its size.
+// "Too small" without a larger dwNeededSize grows it once to versionSize, the record's fixed
+// part at the negotiated version. Returns fill's last result. *block is the record, or null
+// when an allocation failed; *blockSize is its size.
 typedef LONG (*RecordFiller)(void *block, void *context);
-LONG FetchRecord(DWORD firstSize, RecordFiller fill, void *context, void **block, DWORD *blockSize);
+LONG FetchRecord(DWORD firstSize, DWORD versionSize, RecordFiller fill, void *context, void **block,
+                 DWORD *blockSize);
+
+// The fixed parts of LINECALLINFO and LINEDEVCAPS at a negotiated API version.
+DWORD CallInfoFixedSize(DWORD version);
+DWORD DevCapsFixedSize(DWORD version);
 
 #endif

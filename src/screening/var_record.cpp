@@ -11,9 +11,25 @@ struct RecordHead {
     DWORD dwNeededSize;
 };
 
-LONG FetchRecord(DWORD firstSize, RecordFiller fill, void *context, void **block,
+// Both records grew at 3.0; every 2.x version the program negotiates has the 2.2 sizes' room.
+enum : DWORD {
+    kVersion30 = 0x00030000,
+    kLineCallInfoSize30 = 344,
+    kLineDevCapsSize30 = 292,
+};
+
+DWORD CallInfoFixedSize(DWORD version) {
+    return version >= kVersion30 ? (DWORD)kLineCallInfoSize30 : (DWORD)kLineCallInfoFixedSize;
+}
+
+DWORD DevCapsFixedSize(DWORD version) {
+    return version >= kVersion30 ? (DWORD)kLineDevCapsSize30 : (DWORD)kLineDevCapsFixedSize;
+}
+
+LONG FetchRecord(DWORD firstSize, DWORD versionSize, RecordFiller fill, void *context, void **block,
                  DWORD *blockSize) {
     DWORD size = firstSize;
+    bool versionTried = false;
     void *record = NULL;
     for (;;) {
         void *grown = realloc(record, size);
@@ -30,6 +46,12 @@ LONG FetchRecord(DWORD firstSize, RecordFiller fill, void *context, void **block
         LONG result = fill(record, context);
         DWORD needed = head->dwNeededSize;
         bool tooSmall = result == (LONG)LINEERR_STRUCTURETOOSMALL || (result == 0 && needed > size);
+        // The error is promised, a dwNeededSize is not: the negotiated version's fixed part is
+        // the one size still worth a try.
+        if (tooSmall && needed <= size && !versionTried && versionSize > size) {
+            needed = versionSize;
+            versionTried = true;
+        }
         // A platform that asks again for no more than it had would keep this loop going forever.
         if (!tooSmall || needed <= size) {
             *block = record;

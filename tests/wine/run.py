@@ -232,12 +232,17 @@ class ProgramRun:
     def path(self, name):
         return os.path.join(self.work, name)
 
-    def start(self, script=None, start_file=None, command=None, cwd=None):
-        """Starts the program in its working directory, or runs command from cwd."""
+    def start(self, script=None, start_file=None, command=None, cwd=None, every_message=False):
+        """Starts the program in its working directory, or runs command from cwd. The sound
+        system records what it plays into self.capture: as a WAVE file, which each opening of
+        the device rewrites, or with every_message as the raw samples of every message, one
+        after another."""
         asound = os.path.join(self.out, "asound.conf")
+        target, form = (("|cat >> " + self.capture, "raw") if every_message else
+                        (self.capture, "wav"))
         with open(asound, "w") as f:
-            f.write('pcm.!default { type file slave.pcm "null" file "%s" format "wav" }\n'
-                    % self.capture)
+            f.write('pcm.!default { type file slave.pcm "null" file "%s" format "%s" }\n'
+                    % (target, form))
         extra = {
             "DISPLAY": self.desktop.display,
             "WINEDEBUG": "fixme-all,trace+msgbox",  # every message box's text, on stderr
@@ -416,10 +421,12 @@ SESSION_SCRIPT = """\
 at 1 call number="555-019-8811" name="PEST, INC" rings=4
 at 10 call number="555-010-4477" name="MOM" rings=1
 """
-# dwMsg (dwParam1) of every line message, in order: new call, offering, caller ID, the answer's
-# reply, connected, the drop's reply; new call, offering, caller ID, idle, the drop's reply.
-SESSION_MESSAGES = [(23, 0), (2, 2), (1, 32768), (12, 1), (2, 256), (12, 2),
-                    (23, 0), (2, 2), (1, 32768), (2, 1), (12, 3)]
+# dwMsg, dwParam1, dwParam2 of every line message, in order: new call, offering (active),
+# caller ID, the answer's reply, connected (active), idle ahead of the drop's reply, the reply;
+# new call, offering, caller ID, idle. The drop of an idle call is refused at once, so the
+# handler releases the call without a reply to wait for.
+SESSION_MESSAGES = [(23, 0, 65537), (2, 2, 1), (1, 32768, 0), (12, 1, 0), (2, 256, 1), (2, 1, 0),
+                    (12, 2, 0), (23, 0, 65538), (2, 2, 1), (1, 32768, 0), (2, 1, 0)]
 SESSION_CALLS = ["lineGetCallInfoA", "lineAnswer", "lineGetIDA", "lineDrop",
                  "lineDeallocateCall", "lineGetCallInfoA", "lineDrop", "lineDeallocateCall"]
 
@@ -511,9 +518,9 @@ def check_session_logs(run):
 
     # One event-log line per line message, in the order they came.
     log = read_bytes(run.path("EventLog.txt")).decode("latin-1")
-    seen = [(int(m), int(p1)) for m, p1 in re.findall(
+    seen = [(int(m), int(p1), int(p2)) for m, p1, p2 in re.findall(
         r"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d LineCallback event: dwMsg = (-?\d+), "
-        r"dwParam1 = (-?\d+), dwParam2 = -?\d+\r\n", log)]
+        r"dwParam1 = (-?\d+), dwParam2 = (-?\d+)\r\n", log)]
     check(seen == SESSION_MESSAGES, "line messages in EventLog.txt: %r" % seen)
 
     # The program's telephony calls on the two calls, repeats of one call merged.
@@ -666,7 +673,15 @@ class Suite:
     pass
 
 
-def main(argv):
+def tapi_dll(build_dir):
+    """The test telephony DLL of a Windows build: in a folder of its own, never beside the
+    program; each test copies it where it needs it."""
+    return os.path.join(build_dir, "test-tapi", "tapi32.dll")
+
+
+def main(argv, tests=None):
+    """Builds, makes the prefix and the desktop, and runs tests (this file's and the
+    installer's by default)."""
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--arch", choices=("i686", "x86_64"))
     parser.add_argument("--out")
@@ -693,11 +708,11 @@ def main(argv):
     build_dir = os.path.join(ROOT, "build-wine-" + arch)
     build(arch, build_dir)
     suite.exe = os.path.join(build_dir, "ringward.exe")
-    # Built into a folder of its own, never beside the program: each test copies it where needed.
-    suite.dll = os.path.join(build_dir, "test-tapi", "tapi32.dll")
+    suite.dll = tapi_dll(build_dir)
     suite.out = os.path.abspath(args.out or os.path.join(build_dir, "results"))
     os.makedirs(suite.out, exist_ok=True)
-    tests = TESTS + installer.prepare(sys.modules[__name__], suite, arch)
+    if tests is None:
+        tests = TESTS + installer.prepare(sys.modules[__name__], suite, arch)
 
     began = time.monotonic()
     scratch = tempfile.mkdtemp(prefix="ringward-wine-template-")

@@ -18,6 +18,7 @@ enum : DWORD {
     kDevCapsFixed30 = 292, // 3.0
     kWaveIdSize = 4,
     kLowestVersion = 0x00010003,
+    kVersion20 = 0x00020000,
     kRingMode = 1,
     kInitializeParamsSize = 24,
 };
@@ -44,15 +45,6 @@ bool SameTextNoCase(const char *a, const char *b) {
             return false;
     }
     return *a == *b;
-}
-
-// The caller of a variable-size record said how big its block is; TAPI writes dwNeededSize
-// whenever the block can hold it, and never writes past dwTotalSize.
-void SetNeeded(void *record, DWORD needed) {
-    DWORD total;
-    memcpy(&total, record, 4);
-    if (total >= 8)
-        memcpy((BYTE *)record + 4, &needed, 4);
 }
 
 std::string Describe(const CallConfig &c) {
@@ -90,6 +82,7 @@ LineService::LineService(LineHost *h) : host(h) {}
 void LineService::Reset() {
     devices.clear();
     calls.clear();
+    nextNumber = 1;
     negotiated.clear();
     app = App();
     line = Line();
@@ -137,22 +130,60 @@ void LineService::Post(DWORD hDevice, DWORD msg, DWORD_PTR p1, DWORD_PTR p2, DWO
     host->Deliver(app.callback, hDevice, msg, line.instance, p1, p2, p3);
 }
 
+// Every request is completed exactly once, also after its call's handle has gone (LINE_REPLY,
+// lineDeallocateCall from 2.0 on).
 void LineService::Reply(LONG requestId, LONG outcome, uint64_t delayMs) {
     PostLater(delayMs, [this, requestId, outcome] {
         Post(0, LINE_REPLY, (DWORD_PTR)(DWORD)requestId, (DWORD_PTR)(DWORD)outcome, 0);
     });
 }
 
+// A request's reply and the call state it leads to, in the device's order.
+void LineService::PostInOrder(ReplyOrder order, LONG request, std::function<void()> state) {
+    if (order == REPLY_FIRST) {
+        Reply(request, 0, kReplyDelayMs);
+        PostLater(kDropDelayMs, std::move(state));
+    } else {
+        PostLater(kReplyDelayMs, std::move(state));
+        Reply(request, 0, kDropDelayMs);
+    }
+}
+
+// The application hears of a state only while it holds the call's handle; the first message
+// carries its privilege (LINE_CALLSTATE, dwParam3).
+void LineService::PostState(Call &call, DWORD state, DWORD detail) {
+    if (!call.allocated)
+        return;
+    DWORD privilege = call.stateSent ? 0 : call.privilege;
+    call.stateSent = true;
+    Post(call.handle, LINE_CALLSTATE, state, detail, privilege);
+}
+
 void LineService::SetState(Call &call, DWORD state, DWORD detail) {
     call.state = state;
-    if (call.allocated)
-        Post(call.handle, LINE_CALLSTATE, state, detail, 0);
+    PostState(call, state, detail);
+}
+
+void LineService::Forget(int number) {
+    auto it = calls.find(number);
+    if (it == calls.end())
+        return;
+    if (it->second.giveUpEvent)
+        Cancel(it->second.giveUpEvent);
+    calls.erase(it);
+}
+
+LineService::Call *LineService::ByNumber(int number) {
+    auto it = calls.find(number);
+    return it == calls.end() ? nullptr : &it->second;
 }
 
 LineService::Call *LineService::Find(HCALL hCall) {
-    for (Call &call : calls)
-        if (call.allocated && call.handle == hCall && hCall != 0)
-            return &call;
+    if (hCall == 0)
+        return nullptr;
+    for (auto &entry : calls)
+        if (entry.second.allocated && entry.second.handle == hCall)
+            return &entry.second;
     return nullptr;
 }
 
@@ -160,11 +191,14 @@ const LineService::Call *LineService::Find(HCALL hCall) const {
     return const_cast<LineService *>(this)->Find(hCall);
 }
 
+const LineDeviceConfig &LineService::DeviceOf(const Call &call) const {
+    static const LineDeviceConfig none;
+    return call.config.device < devices.size() ? devices[call.config.device] : none;
+}
+
 HCALL LineService::CallHandle(int callNumber) const {
-    for (const Call &call : calls)
-        if (call.number == callNumber)
-            return call.handle;
-    return 0;
+    auto it = calls.find(callNumber);
+    return it == calls.end() ? 0 : it->second.handle;
 }
 
 bool LineService::CallAllocated(HCALL hCall) const {
@@ -179,12 +213,14 @@ DWORD LineService::CallState(HCALL hCall) const {
 // ---- Incoming calls -------------------------------------------------------------------------
 
 int LineService::ScheduleCall(const CallConfig &config, uint64_t atMs) {
-    Call call;
-    call.number = (int)calls.size() + 1;
+    int number = nextNumber++;
+    Call &call = calls[number];
+    call.number = number;
     call.config = config;
-    calls.push_back(call);
-    int number = call.number;
-    At(atMs, [this, number] { Arrive(calls[number - 1]); });
+    At(atMs, [this, number] {
+        if (Call *c = ByNumber(number))
+            Arrive(*c);
+    });
     return number;
 }
 
@@ -192,75 +228,127 @@ void LineService::Arrive(Call &call) {
     std::string who = "Call " + std::to_string(call.number) + " " + Describe(call.config);
     if (line.handle == 0 || line.device != call.config.device) {
         host->Note(who + " rings, but no program has the line open");
+        Forget(call.number);
+        return;
+    }
+    // The owner is offered the call; a line opened to monitor sees it; one opened for outgoing
+    // calls only gets no handle at all.
+    if (line.privileges & LINECALLPRIVILEGE_OWNER)
+        call.privilege = LINECALLPRIVILEGE_OWNER;
+    else if (line.privileges & LINECALLPRIVILEGE_MONITOR)
+        call.privilege = LINECALLPRIVILEGE_MONITOR;
+    else {
+        host->Note(who + " rings, but the line takes no calls");
+        Forget(call.number);
         return;
     }
     call.handle = nextCall++;
     call.allocated = true;
     call.ringsDone = 1;
     host->Note(who + " rings");
-    Post(line.handle, LINE_APPNEWCALL, 0, call.handle, LINECALLPRIVILEGE_OWNER);
-    SetState(call, LINECALLSTATE_OFFERING, 0);
+    Post(line.handle, LINE_APPNEWCALL, 0, call.handle, call.privilege);
+    // An alerting call on a line of its own (LINEOFFERINGMODE_, LINE_CALLSTATE).
+    SetState(call, LINECALLSTATE_OFFERING,
+             DeviceOf(call).zeroCallModes ? 0 : LINEOFFERINGMODE_ACTIVE);
+    PostRing(call);
 
     int number = call.number;
     if (call.config.callerIdDelivered)
-        PostLater(kCallerIdDelayMs, [this, number] { DeliverCallerId(calls[number - 1]); });
+        PostLater(kCallerIdDelayMs, [this, number] {
+            if (Call *c = ByNumber(number))
+                DeliverCallerId(*c);
+        });
     if (call.config.rings > 1)
-        PostLater(kRingPeriodMs, [this, number] { Ring(calls[number - 1]); });
+        PostLater(kRingPeriodMs, [this, number] {
+            if (Call *c = ByNumber(number))
+                Ring(*c);
+        });
     // The caller gives up in the pause after the last ring.
     uint64_t giveUp = (uint64_t)std::max(call.config.rings, 1) * kRingPeriodMs - 1000;
-    call.giveUpEvent = At(host->NowMs() + giveUp, [this, number] { GiveUp(calls[number - 1]); });
+    call.giveUpEvent = At(host->NowMs() + giveUp, [this, number] {
+        if (Call *c = ByNumber(number))
+            GiveUp(*c);
+    });
 }
 
 void LineService::DeliverCallerId(Call &call) {
-    if (!call.allocated || call.state != LINECALLSTATE_OFFERING)
+    if (call.state != LINECALLSTATE_OFFERING)
         return;
     host->Note("Caller ID of call " + std::to_string(call.number) + ": " +
                (call.config.numberDelivered ? call.config.number : "(no number)") + ", " +
                (call.config.nameDelivered ? call.config.name : "(no name)"));
     call.idArrived = true;
-    Post(call.handle, LINE_CALLINFO, LINECALLINFOSTATE_CALLERID, 0, 0);
+    if (call.allocated)
+        Post(call.handle, LINE_CALLINFO, LINECALLINFOSTATE_CALLERID, 0, 0);
+}
+
+// Ring messages come only when asked for (lineSetStatusMessages: status reporting is off by
+// default); then one per ring cycle, with the ring mode and a count from zero.
+void LineService::PostRing(const Call &call) {
+    if (call.allocated && DeviceOf(call).ringMessages)
+        Post(line.handle, LINE_LINEDEVSTATE, LINEDEVSTATE_RINGING, kRingMode,
+             (DWORD)(call.ringsDone - 1));
 }
 
 void LineService::Ring(Call &call) {
-    if (!call.allocated || call.state != LINECALLSTATE_OFFERING)
+    if (call.state != LINECALLSTATE_OFFERING)
         return;
     call.ringsDone++;
     host->Note("Call " + std::to_string(call.number) + " rings (" + std::to_string(call.ringsDone) +
                ")");
-    Post(line.handle, LINE_LINEDEVSTATE, LINEDEVSTATE_RINGING, kRingMode, (DWORD)call.ringsDone);
+    PostRing(call);
     int number = call.number;
     if (call.ringsDone < call.config.rings)
-        PostLater(kRingPeriodMs, [this, number] { Ring(calls[number - 1]); });
+        PostLater(kRingPeriodMs, [this, number] {
+            if (Call *c = ByNumber(number))
+                Ring(*c);
+        });
+}
+
+void LineService::StopRinging(Call &call) {
+    if (call.giveUpEvent)
+        Cancel(call.giveUpEvent);
+    call.giveUpEvent = 0;
 }
 
 void LineService::GiveUp(Call &call) {
     call.giveUpEvent = 0;
-    if (!call.allocated || call.state != LINECALLSTATE_OFFERING)
+    if (call.state != LINECALLSTATE_OFFERING)
         return;
     host->Note("Caller " + std::to_string(call.number) + " gave up after " +
                std::to_string(call.ringsDone) + " ring(s)");
-    SetState(call, LINECALLSTATE_IDLE, 0);
+    if (DeviceOf(call).giveUp == GIVE_UP_DISCONNECTED)
+        Disconnect(call);
+    else
+        SetState(call, LINECALLSTATE_IDLE, 0);
+}
+
+// The far end is gone. Whether the call then goes idle by itself or waits for the application's
+// drop is the provider's choice.
+void LineService::Disconnect(Call &call) {
+    SetState(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
+    if (DeviceOf(call).disconnect != DISCONNECT_AUTO_IDLE)
+        return;
+    int number = call.number;
+    PostLater(kReplyDelayMs, [this, number] {
+        Call *c = ByNumber(number);
+        if (c && c->state == LINECALLSTATE_DISCONNECTED)
+            SetState(*c, LINECALLSTATE_IDLE, 0);
+    });
 }
 
 void LineService::HangUpFarEnd(int callNumber) {
-    if (callNumber < 1 || callNumber > (int)calls.size())
+    Call *call = ByNumber(callNumber);
+    if (!call)
         return;
-    Call &call = calls[callNumber - 1];
-    if (!call.allocated)
-        return;
-    if (call.state == LINECALLSTATE_OFFERING) {
-        GiveUp(call);
+    if (call->state == LINECALLSTATE_OFFERING) {
+        GiveUp(*call);
         return;
     }
-    if (call.state != LINECALLSTATE_CONNECTED)
+    if (call->state != LINECALLSTATE_CONNECTED)
         return;
-    host->Note("The far end of call " + std::to_string(call.number) + " hung up");
-    SetState(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
-    PostLater(kReplyDelayMs, [this, callNumber] {
-        Call &c = calls[callNumber - 1];
-        if (c.allocated && c.state == LINECALLSTATE_DISCONNECTED)
-            SetState(c, LINECALLSTATE_IDLE, 0);
-    });
+    host->Note("The far end of call " + std::to_string(call->number) + " hung up");
+    Disconnect(*call);
 }
 
 void LineService::InjectMessage(uint64_t atMs, DWORD hDevice, DWORD msg, DWORD_PTR p1, DWORD_PTR p2,
@@ -318,6 +406,20 @@ DWORD LineService::NegotiatedFor(DWORD deviceId) const {
     return it == negotiated.end() ? 0 : it->second;
 }
 
+// A block below the fixed part of the negotiated version: the error, and dwNeededSize if the
+// device writes it and the block can hold it (the pages promise only the error). Never past
+// dwTotalSize.
+bool LineService::TooSmall(const LineDeviceConfig &device, void *record, DWORD fixed,
+                           DWORD needed) {
+    DWORD total;
+    memcpy(&total, record, 4);
+    if (total >= fixed)
+        return false;
+    if (device.tooSmall == TOO_SMALL_NEEDED && total >= 8)
+        memcpy((BYTE *)record + 4, &needed, 4);
+    return true;
+}
+
 LONG LineService::GetDevCaps(HLINEAPP hLineApp, DWORD deviceId, DWORD version, LPLINEDEVCAPS caps) {
     if (hLineApp == 0 || hLineApp != app.handle)
         return (LONG)LINEERR_INVALAPPHANDLE;
@@ -335,10 +437,8 @@ LONG LineService::GetDevCaps(HLINEAPP hLineApp, DWORD deviceId, DWORD version, L
     DWORD nameSize = (DWORD)device.name.size() + 1;
     DWORD needed = fixed + (DWORD)device.devSpecific.size() + nameSize;
     DWORD total = caps->dwTotalSize;
-    if (total < fixed) {
-        SetNeeded(caps, fixed);
+    if (TooSmall(device, caps, fixed, fixed))
         return (LONG)LINEERR_STRUCTURETOOSMALL;
-    }
 
     LINEDEVCAPS record;
     memset(&record, 0, sizeof record);
@@ -351,6 +451,7 @@ LONG LineService::GetDevCaps(HLINEAPP hLineApp, DWORD deviceId, DWORD version, L
     record.dwBearerModes = device.bearerModes;
     record.dwMediaModes = device.mediaModes;
     record.dwMaxNumActiveCalls = 1;
+    record.dwRingModes = kRingMode;
     record.dwLineStates = LINEDEVSTATE_RINGING;
     record.dwLineFeatures = device.lineFeatures;
     std::vector<BYTE> block(needed, 0);
@@ -381,8 +482,11 @@ LONG LineService::Open(HLINEAPP hLineApp, DWORD deviceId, LPHLINE lphLine, DWORD
     const LineDeviceConfig &device = devices[deviceId];
     if (device.openResult != 0)
         return device.openResult;
-    if (privileges &
-        ~(LINECALLPRIVILEGE_NONE | LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER))
+    // NONE (outgoing calls only) stands alone; MONITOR and OWNER may be combined.
+    const DWORD known =
+        LINECALLPRIVILEGE_NONE | LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER;
+    if (privileges == 0 || (privileges & ~known) ||
+        ((privileges & LINECALLPRIVILEGE_NONE) && privileges != LINECALLPRIVILEGE_NONE))
         return (LONG)LINEERR_INVALPRIVSELECT;
     if ((privileges & LINECALLPRIVILEGE_OWNER) &&
         (mediaModes == 0 || (mediaModes & ~device.mediaModes)))
@@ -393,6 +497,7 @@ LONG LineService::Open(HLINEAPP hLineApp, DWORD deviceId, LPHLINE lphLine, DWORD
     line.device = deviceId;
     line.version = version;
     line.instance = instance;
+    line.privileges = privileges;
     *lphLine = line.handle;
     host->Note("Line " + std::to_string(deviceId) + " (" + device.name + ") opened");
     return 0;
@@ -408,10 +513,8 @@ LONG LineService::GetCallInfo(HCALL hCall, LPLINECALLINFO info) {
         return (LONG)LINEERR_INVALPOINTER;
     DWORD fixed = CallInfoFixed(line.version);
     DWORD total = info->dwTotalSize;
-    if (total < fixed) {
-        SetNeeded(info, fixed);
+    if (TooSmall(devices[line.device], info, fixed, fixed))
         return (LONG)LINEERR_STRUCTURETOOSMALL;
-    }
 
     const CallConfig &c = call->config;
     bool idKnown = call->idArrived;
@@ -431,7 +534,8 @@ LONG LineService::GetCallInfo(HCALL hCall, LPLINECALLINFO info) {
     record.dwCallID = (DWORD)call->number;
     record.dwCallStates = LINECALLSTATE_IDLE | LINECALLSTATE_OFFERING | LINECALLSTATE_CONNECTED |
                           LINECALLSTATE_DISCONNECTED;
-    record.dwNumOwners = 1;
+    record.dwNumOwners = call->privilege == LINECALLPRIVILEGE_OWNER ? 1 : 0;
+    record.dwNumMonitors = call->privilege == LINECALLPRIVILEGE_MONITOR ? 1 : 0;
     DWORD flags = 0;
     if (!number.empty())
         flags |= LINECALLPARTYID_ADDRESS;
@@ -458,29 +562,39 @@ LONG LineService::GetCallInfo(HCALL hCall, LPLINECALLINFO info) {
     return 0;
 }
 
+// Only an owner may answer, and only an offered call (lineAnswer).
 LONG LineService::Answer(HCALL hCall) {
     Call *call = Find(hCall);
     if (!call)
         return (LONG)LINEERR_INVALCALLHANDLE;
+    if (call->privilege != LINECALLPRIVILEGE_OWNER)
+        return (LONG)LINEERR_NOTOWNER;
     if (call->state != LINECALLSTATE_OFFERING)
         return (LONG)LINEERR_INVALCALLSTATE;
-    if (call->giveUpEvent)
-        Cancel(call->giveUpEvent);
-    call->giveUpEvent = 0;
+    StopRinging(*call);
     call->state = LINECALLSTATE_ACCEPTED; // no more rings
     LONG request = nextRequest++;
     host->Note("Call " + std::to_string(call->number) + " answered");
-    Reply(request, 0, kReplyDelayMs);
+    ReplyOrder order = DeviceOf(*call).answerOrder;
+    if (order == REPLY_FIRST)
+        Reply(request, 0, kReplyDelayMs);
     int number = call->number;
-    PostLater(kAnswerDelayMs, [this, number] {
-        Call &c = calls[number - 1];
-        if (!c.allocated || c.state != LINECALLSTATE_ACCEPTED)
-            return;
-        SetState(c, LINECALLSTATE_CONNECTED, 0);
-        if (c.config.hangUpAfterMs >= 0)
-            PostLater((uint64_t)c.config.hangUpAfterMs, [this, number] { HangUpFarEnd(number); });
+    PostLater(kAnswerDelayMs, [this, number, request, order] {
+        Call *c = ByNumber(number);
+        if (c && c->state == LINECALLSTATE_ACCEPTED)
+            Connect(*c);
+        if (order == STATE_FIRST)
+            Reply(request, 0, kReplyDelayMs);
     });
     return request;
+}
+
+void LineService::Connect(Call &call) {
+    SetState(call, LINECALLSTATE_CONNECTED,
+             DeviceOf(call).zeroCallModes ? 0 : LINECONNECTEDMODE_ACTIVE);
+    int number = call.number;
+    if (call.config.hangUpAfterMs >= 0)
+        PostLater((uint64_t)call.config.hangUpAfterMs, [this, number] { HangUpFarEnd(number); });
 }
 
 LONG LineService::GetID(HLINE hLine, DWORD select, LPVARSTRING id, LPCSTR deviceClass) {
@@ -493,10 +607,8 @@ LONG LineService::GetID(HLINE hLine, DWORD select, LPVARSTRING id, LPCSTR device
     if (!SameTextNoCase(deviceClass, "wave/out"))
         return (LONG)LINEERR_INVALDEVICECLASS;
     DWORD needed = kVarStringFixedSize + kWaveIdSize;
-    if (id->dwTotalSize < kVarStringFixedSize) {
-        SetNeeded(id, needed);
+    if (TooSmall(devices[line.device], id, kVarStringFixedSize, needed))
         return (LONG)LINEERR_STRUCTURETOOSMALL;
-    }
     id->dwNeededSize = needed;
     id->dwUsedSize = kVarStringFixedSize;
     id->dwStringFormat = STRINGFORMAT_BINARY;
@@ -512,44 +624,66 @@ LONG LineService::GetID(HLINE hLine, DWORD select, LPVARSTRING id, LPCSTR device
     return 0;
 }
 
+// An idle call cannot be dropped (lineDrop, TSPI_lineDrop); a device may still accept it.
+LONG LineService::DropIdle(const Call &call) {
+    IdleDropBehaviour behaviour = DeviceOf(call).idleDrop;
+    if (behaviour == IDLE_DROP_REFUSE)
+        return (LONG)LINEERR_INVALCALLSTATE;
+    LONG request = nextRequest++;
+    Reply(request, behaviour == IDLE_DROP_ACCEPT ? 0 : (LONG)LINEERR_INVALCALLSTATE, kReplyDelayMs);
+    return request;
+}
+
+// Only an owner may drop. Any other state goes idle: an offered call is rejected, a connected
+// or disconnected one hung up.
 LONG LineService::Drop(HCALL hCall) {
     Call *call = Find(hCall);
     if (!call)
         return (LONG)LINEERR_INVALCALLHANDLE;
+    if (call->privilege != LINECALLPRIVILEGE_OWNER)
+        return (LONG)LINEERR_NOTOWNER;
+    if (call->state == LINECALLSTATE_IDLE)
+        return DropIdle(*call);
+    StopRinging(*call);
+    host->Note("Call " + std::to_string(call->number) + " hung up");
+    call->state = LINECALLSTATE_IDLE; // the modem goes on hook now; the message follows
     LONG request = nextRequest++;
-    Reply(request, 0, kReplyDelayMs);
-    if (call->state != LINECALLSTATE_IDLE) {
-        if (call->giveUpEvent)
-            Cancel(call->giveUpEvent);
-        call->giveUpEvent = 0;
-        host->Note("Call " + std::to_string(call->number) + " hung up");
-        int number = call->number;
-        call->state = LINECALLSTATE_IDLE; // the modem goes on hook now; the message follows
-        PostLater(kDropDelayMs, [this, number] {
-            Call &c = calls[number - 1];
-            if (c.allocated)
-                Post(c.handle, LINE_CALLSTATE, LINECALLSTATE_IDLE, 0, 0);
-        });
-    }
+    int number = call->number;
+    PostInOrder(DeviceOf(*call).dropOrder, request, [this, number] {
+        if (Call *c = ByNumber(number))
+            PostState(*c, LINECALLSTATE_IDLE, 0);
+    });
     return request;
 }
 
+// From 2.0 on a handle may go in any state (lineDeallocateCall). With the last handle gone the
+// provider closes the call and reports nothing more of it (TSPI_lineCloseCall): the service
+// forgets it.
 LONG LineService::DeallocateCall(HCALL hCall) {
     Call *call = Find(hCall);
     if (!call)
         return (LONG)LINEERR_INVALCALLHANDLE;
-    if (call->state != LINECALLSTATE_IDLE)
+    if (call->state != LINECALLSTATE_IDLE && call->privilege == LINECALLPRIVILEGE_OWNER &&
+        line.version < kVersion20)
         return (LONG)LINEERR_INVALCALLSTATE;
-    call->allocated = false;
     host->Note("Call " + std::to_string(call->number) + " released");
+    Forget(call->number);
     return 0;
 }
 
 LONG LineService::Close(HLINE hLine) {
     if (hLine == 0 || hLine != line.handle)
         return (LONG)LINEERR_INVALLINEHANDLE;
-    for (Call &call : calls)
-        call.allocated = false; // closing the line releases its calls
+    // Closing the line releases its calls; calls still to come stay scheduled.
+    for (auto it = calls.begin(); it != calls.end();) {
+        if (it->second.ringsDone > 0) {
+            if (it->second.giveUpEvent)
+                Cancel(it->second.giveUpEvent);
+            it = calls.erase(it);
+        } else {
+            ++it;
+        }
+    }
     host->Note("Line " + std::to_string(line.device) + " closed");
     line = Line();
     return 0;

@@ -37,7 +37,31 @@ enum : DWORD {
     kModemVersion = 0x00030000,     // highest version a modem line negotiates by default
 };
 
-// One line device, as discovery sees it.
+// Where the reference pages leave a provider a choice, a device makes it; docs/telephony.md
+// says which page each follows and which default was chosen and why.
+enum ReplyOrder {
+    REPLY_FIRST, // the request's LINE_REPLY, then the call state it leads to
+    STATE_FIRST, // the new call state, then the LINE_REPLY
+};
+enum DisconnectBehaviour {
+    DISCONNECT_IDLE_ON_DROP, // a disconnected call stays so until the application drops it
+    DISCONNECT_AUTO_IDLE,    // it goes idle by itself right after
+};
+enum GiveUpBehaviour {
+    GIVE_UP_IDLE,         // a caller who gives up while ringing leaves the call idle at once
+    GIVE_UP_DISCONNECTED, // the call is disconnected first, then as DisconnectBehaviour says
+};
+enum TooSmallBehaviour {
+    TOO_SMALL_NEEDED,    // LINEERR_STRUCTURETOOSMALL with dwNeededSize written into the block
+    TOO_SMALL_UNTOUCHED, // the error alone, the block left as it was
+};
+enum IdleDropBehaviour {
+    IDLE_DROP_REFUSE,          // lineDrop of an idle call returns LINEERR_INVALCALLSTATE
+    IDLE_DROP_ACCEPT,          // it is accepted and its reply reports success
+    IDLE_DROP_REFUSE_IN_REPLY, // it is accepted and its reply reports LINEERR_INVALCALLSTATE
+};
+
+// One line device, as discovery sees it, and how its provider behaves.
 struct LineDeviceConfig {
     std::string name = "Voice Modem";
     DWORD maxVersion = kModemVersion; // 0: negotiation fails
@@ -50,6 +74,15 @@ struct LineDeviceConfig {
     std::string devSpecific; // the device-specific block, byte for byte
     LONG openResult = 0;     // non-zero: lineOpenA's error (e.g. ALLOCATED when busy)
     DWORD waveOutId = 0;     // answer to lineGetIDA "wave/out"
+
+    bool ringMessages = false;  // LINEDEVSTATE_RINGING per ring, as if the line had asked for them
+    bool zeroCallModes = false; // offering and connected modes sent as 0 rather than ACTIVE
+    DisconnectBehaviour disconnect = DISCONNECT_IDLE_ON_DROP;
+    GiveUpBehaviour giveUp = GIVE_UP_IDLE;
+    ReplyOrder answerOrder = REPLY_FIRST;
+    ReplyOrder dropOrder = STATE_FIRST;
+    TooSmallBehaviour tooSmall = TOO_SMALL_NEEDED;
+    IdleDropBehaviour idleDrop = IDLE_DROP_REFUSE;
 };
 
 // The device-specific block of a modem line: two words, then the modem's registry key path.
@@ -73,9 +106,9 @@ CallConfig MakeCall(const char *number, const char *name, int rings = 4, bool ca
 enum : uint64_t {
     kRingPeriodMs = 6000,    // a ring cycle on a North American line
     kCallerIdDelayMs = 2500, // caller ID arrives in the pause after the first ring
-    kAnswerDelayMs = 300,    // lineAnswer: reply, then connected
-    kDropDelayMs = 100,      // lineDrop: reply, then idle
-    kReplyDelayMs = 50,
+    kAnswerDelayMs = 300,    // lineAnswer: the modem is off hook and connected
+    kReplyDelayMs = 50,      // the first of a request's two messages
+    kDropDelayMs = 100,      // lineDrop: the second of its two messages
 };
 
 class LineService {
@@ -96,9 +129,11 @@ class LineService {
     // What tests may look at.
     HLINEAPP AppHandle() const { return app.handle; }
     HLINE OpenLine() const { return line.handle; }
-    HCALL CallHandle(int callNumber) const;
+    DWORD OpenLineVersion() const { return line.version; }
+    HCALL CallHandle(int callNumber) const; // 0 once the service has forgotten the call
     bool CallAllocated(HCALL call) const;
     DWORD CallState(HCALL call) const;
+    size_t KeptCalls() const { return calls.size(); } // scheduled, ringing or in progress
 
     // The telephony API.
     LONG InitializeEx(LPHLINEAPP lphLineApp, LINECALLBACK callback, LPDWORD lpdwNumDevs,
@@ -122,7 +157,9 @@ class LineService {
         CallConfig config;
         HCALL handle = 0;
         DWORD state = 0;
-        bool allocated = false;
+        DWORD privilege = 0;    // the application's, while it holds a handle; 0 = none
+        bool allocated = false; // the call has come and the application holds its handle
+        bool stateSent = false; // a LINE_CALLSTATE has carried the privilege
         int ringsDone = 0;
         bool idArrived = false; // the caller ID has come in the pause after the first ring
         int giveUpEvent = 0;    // pending "caller gives up" event, 0 = none
@@ -137,25 +174,41 @@ class LineService {
         DWORD device = 0;
         DWORD version = 0;
         DWORD_PTR instance = 0;
+        DWORD privileges = 0;
     };
 
     int At(uint64_t ms, std::function<void()> action);
     void Cancel(int event);
     void Post(DWORD hDevice, DWORD msg, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3);
     void PostLater(uint64_t delayMs, std::function<void()> action);
+    Call *ByNumber(int number);
     void Reply(LONG requestId, LONG outcome, uint64_t delayMs);
     void SetState(Call &call, DWORD state, DWORD detail);
+    void PostState(Call &call, DWORD state, DWORD detail);
+    void Forget(int number);
     void Arrive(Call &call);
     void Ring(Call &call);
+    void PostRing(const Call &call);
     void DeliverCallerId(Call &call);
     void GiveUp(Call &call);
+    void Disconnect(Call &call);
+    void Connect(Call &call);
+    void StopRinging(Call &call);
+    LONG DropIdle(const Call &call);
+    void PostInOrder(ReplyOrder order, LONG request, std::function<void()> state);
+    const LineDeviceConfig &DeviceOf(const Call &call) const;
+    static bool TooSmall(const LineDeviceConfig &device, void *record, DWORD fixed, DWORD needed);
     Call *Find(HCALL hCall);
     const Call *Find(HCALL hCall) const;
     DWORD NegotiatedFor(DWORD deviceId) const;
 
     LineHost *host;
     std::vector<LineDeviceConfig> devices;
-    std::vector<Call> calls;
+    // Calls by number, kept only while they can still matter: from their scheduling until the
+    // application lets go of their handle or the line closes, so that a long run does not pile
+    // them up.
+    std::map<int, Call> calls;
+    int nextNumber = 1;
     std::map<DWORD, DWORD> negotiated; // device id -> version agreed for it
     App app;
     Line line;

@@ -185,6 +185,51 @@ bool ParseMessage(const std::string &word, DWORD *msg) {
     return true;
 }
 
+template <typename T>
+bool PickName(const std::string &value, std::initializer_list<std::pair<const char *, T>> names,
+              T *out) {
+    for (const auto &name : names)
+        if (value == name.first) {
+            *out = name.second;
+            return true;
+        }
+    return false;
+}
+
+enum BehaviourWord { NOT_A_BEHAVIOUR, BEHAVIOUR_SET, BEHAVIOUR_BAD };
+
+// How the device's provider behaves where the reference pages leave it open.
+BehaviourWord ParseBehaviour(const Word &w, LineDeviceConfig &d) {
+    bool ok = true;
+    if (w.key.empty() && w.value == "ring-messages")
+        d.ringMessages = true;
+    else if (w.key == "call-modes")
+        ok = PickName(w.value, {{"active", false}, {"zero", true}}, &d.zeroCallModes);
+    else if (w.key == "disconnect")
+        ok = PickName(
+            w.value,
+            {{"idle-on-drop", DISCONNECT_IDLE_ON_DROP}, {"auto-idle", DISCONNECT_AUTO_IDLE}},
+            &d.disconnect);
+    else if (w.key == "give-up")
+        ok = PickName(w.value, {{"idle", GIVE_UP_IDLE}, {"disconnected", GIVE_UP_DISCONNECTED}},
+                      &d.giveUp);
+    else if (w.key == "answer-order" || w.key == "drop-order")
+        ok = PickName(w.value, {{"reply-first", REPLY_FIRST}, {"state-first", STATE_FIRST}},
+                      w.key == "answer-order" ? &d.answerOrder : &d.dropOrder);
+    else if (w.key == "toosmall")
+        ok = PickName(w.value, {{"needed", TOO_SMALL_NEEDED}, {"untouched", TOO_SMALL_UNTOUCHED}},
+                      &d.tooSmall);
+    else if (w.key == "idle-drop")
+        ok = PickName(w.value,
+                      {{"refuse", IDLE_DROP_REFUSE},
+                       {"accept", IDLE_DROP_ACCEPT},
+                       {"refuse-in-reply", IDLE_DROP_REFUSE_IN_REPLY}},
+                      &d.idleDrop);
+    else
+        return NOT_A_BEHAVIOUR;
+    return ok ? BEHAVIOUR_SET : BEHAVIOUR_BAD;
+}
+
 bool ParseDevice(Parser &p, const std::vector<Word> &words, MachineDescription &machine) {
     LineDeviceConfig device;
     std::string key, manufacturer;
@@ -192,6 +237,11 @@ bool ParseDevice(Parser &p, const std::vector<Word> &words, MachineDescription &
     int64_t blockSize = -1;
     for (size_t i = 1; i < words.size(); i++) {
         const Word &w = words[i];
+        BehaviourWord behaviour = ParseBehaviour(w, device);
+        if (behaviour == BEHAVIOUR_BAD)
+            return p.Fail("device: " + w.key + " cannot be " + w.value);
+        if (behaviour == BEHAVIOUR_SET)
+            continue;
         int64_t number = 0;
         bool numeric = ParseResult(w.value, &number);
         if (w.key == "name")

@@ -12,6 +12,10 @@
 //                                       and wave-device lines)
 //   device name=.. key=.. manufacturer=.. wave=N version=0x30000 negotiate=ERR caps=ERR
 //          open=ERR bearer=N media=N features=N devspecific-size=N
+//          ring-messages call-modes=active|zero disconnect=idle-on-drop|auto-idle
+//          give-up=idle|disconnected answer-order=reply-first|state-first
+//          drop-order=state-first|reply-first toosmall=needed|untouched
+//          idle-drop=refuse|accept|refuse-in-reply   (the provider's choices; first = default)
 //   registry key=.. name=.. text=..
 //   wave-device name=.. formats=pcm/1/8000/16,pcm/1/8000/8 [preferred]
 //   boxes auto | wait                   answer message boxes at once, or wait for "ok"

@@ -347,7 +347,8 @@ std::string HelpText(const std::vector<WindowView> &windows, int width) {
         items.push_back(top.minimized ? "m Restore" : "m Minimise");
     items.push_back("Esc/^C Cancel");
     items.push_back("Tab/S-Tab focus");
-    items.push_back("Enter/Space press");
+    items.push_back("Space press");
+    items.push_back("Enter default");
     if (top.style & WS_SYSMENU)
         items.push_back("F4 Close");
     std::string help;

@@ -56,7 +56,10 @@ struct Window {
     DWORD exStyle = 0;
     int x = 0, y = 0, cx = 0, cy = 0;
     int iconId = -1;
-    int defaultId = 0; // the template's default push button; 0 for none
+    int templateDefaultId = 0; // the template's default push button; 0 for none
+    // The push button Enter presses: the template's, or the one the dialog manager last moved
+    // the focus to. A click or SetFocus moves the focus without changing it.
+    int defaultId = 0;
     DLGPROC proc = nullptr;
     std::vector<HWND> children;
     HWND focus = nullptr;
@@ -353,8 +356,8 @@ void AddControl(Window *dialog, const ControlTemplate &t) {
     HWND handle = c->handle;
     dialog = Find(parent); // the map may have moved nothing, but stay on the safe side
     dialog->children.push_back(handle);
-    if (IsPushButton(c) && (t.style & 0xF) == BS_DEFPUSHBUTTON && !dialog->defaultId)
-        dialog->defaultId = t.id;
+    if (IsPushButton(c) && (t.style & 0xF) == BS_DEFPUSHBUTTON && !dialog->templateDefaultId)
+        dialog->templateDefaultId = dialog->defaultId = t.id;
 }
 
 HWND CreateDialogWindow(const DialogTemplate &t, HWND owner, DLGPROC proc) {
@@ -405,6 +408,10 @@ void MoveFocus(HWND dialog, bool forward) {
     else
         next = forward ? (at + 1) % stops.size() : (at + stops.size() - 1) % stops.size();
     d->focus = stops[next];
+    // Moving onto a push button makes it the default; onto anything else restores the
+    // template's default.
+    Window *c = Find(d->focus);
+    d->defaultId = IsPushButton(c) ? c->id : d->templateDefaultId;
 }
 
 void Disable(HWND h, int delta) {
@@ -487,13 +494,10 @@ void ClickButton(HWND dialog, HWND button) {
     Send(button, BM_CLICK, 0, 0);
 }
 
+// Enter presses the default push button, which is not always the focused one: after a click
+// the focus is on the clicked button but the default stays where it was. Without a default it
+// is the dialog's IDOK.
 void DialogEnter(HWND h) {
-    Window *d = Find(h);
-    Window *focus = d ? Find(d->focus) : nullptr;
-    if (IsPushButton(focus) && ControlTakesInput(focus)) {
-        Send(h, WM_COMMAND, MAKEWPARAM(focus->id, BN_CLICKED), (LPARAM)focus->handle);
-        return;
-    }
     LRESULT def = Send(h, DM_GETDEFID, 0, 0);
     if (HIWORD(def) == DC_HASDEFID) {
         HWND item = ItemOf(h, LOWORD(def));
@@ -565,12 +569,7 @@ WindowView ViewOf(const Window &w) {
     v.enabled = w.disabled == 0;
     v.minimized = w.iconic;
     v.iconDrawn = w.iconDrawn;
-    HWND defaultButton = nullptr;
-    Window *focus = Find(w.focus);
-    if (IsPushButton(focus))
-        defaultButton = focus->handle;
-    else if (w.defaultId)
-        defaultButton = ItemOf(w.handle, w.defaultId);
+    HWND defaultButton = w.defaultId ? ItemOf(w.handle, w.defaultId) : nullptr;
     for (HWND child : w.children) {
         Window *c = Find(child);
         if (!c)
