@@ -410,9 +410,7 @@ const IdleDropSequence kIdleDropSequences[] = {
      true},
 };
 
-// Every line whose provider chooses among the behaviours the pages leave open, but one: a line
-// that goes idle by itself after a hang-up and refuses idle drops ends the program when a caller
-// hangs up during the message (next test).
+// Every line whose provider chooses among the behaviours the pages leave open.
 std::vector<sim::LineDeviceConfig> LineModels() {
     std::vector<sim::LineDeviceConfig> models;
     sim::LineDeviceConfig m;
@@ -422,15 +420,13 @@ std::vector<sim::LineDeviceConfig> LineModels() {
             for (sim::ReplyOrder answerOrder : {sim::REPLY_FIRST, sim::STATE_FIRST})
                 for (sim::DisconnectBehaviour disconnect :
                      {sim::DISCONNECT_IDLE_ON_DROP, sim::DISCONNECT_AUTO_IDLE})
-                    for (bool zeroCallModes : {false, true}) {
-                        if (disconnect == sim::DISCONNECT_AUTO_IDLE &&
-                            idleDrop != sim::IDLE_DROP_ACCEPT)
-                            continue;
+                    for (sim::GiveUpBehaviour giveUp :
+                         {sim::GIVE_UP_IDLE, sim::GIVE_UP_DISCONNECTED}) {
                         m.idleDrop = idleDrop;
                         m.dropOrder = dropOrder;
                         m.answerOrder = answerOrder;
                         m.disconnect = disconnect;
-                        m.zeroCallModes = zeroCallModes;
+                        m.giveUp = giveUp;
                         models.push_back(m);
                     }
     return models;
@@ -439,13 +435,13 @@ std::vector<sim::LineDeviceConfig> LineModels() {
 std::string Describe(const sim::LineDeviceConfig &m) {
     return "idle-drop " + std::to_string(m.idleDrop) + " drop-order " +
            std::to_string(m.dropOrder) + " answer-order " + std::to_string(m.answerOrder) +
-           " disconnect " + std::to_string(m.disconnect) + " zero modes " +
-           std::to_string(m.zeroCallModes);
+           " disconnect " + std::to_string(m.disconnect) + " give-up " + std::to_string(m.giveUp);
 }
 
 TEST_F(IdleDropTest, EverySequenceThatDropsAnIdleCallEndsWithTheCallReleased) {
     // Whether the line takes, refuses at once or refuses in the reply the drop of an idle call,
-    // in either order of replies and states, every call ends released with nothing reported.
+    // in either order of replies and states, whether a caller who hangs up or gives up leaves
+    // the call disconnected or idle, every call ends released with nothing reported.
     for (const IdleDropSequence &sequence : kIdleDropSequences)
         for (const sim::LineDeviceConfig &model : LineModels()) {
             SCOPED_TRACE(std::string(sequence.name) + ", " + Describe(model));
@@ -454,7 +450,7 @@ TEST_F(IdleDropTest, EverySequenceThatDropsAnIdleCallEndsWithTheCallReleased) {
             Line().dropOrder = model.dropOrder;
             Line().answerOrder = model.answerOrder;
             Line().disconnect = model.disconnect;
-            Line().zeroCallModes = model.zeroCallModes;
+            Line().giveUp = model.giveUp;
             sim::ClearPlayedBuffers();
             sequence.arrange(*this);
             RunFor(30000);
@@ -467,36 +463,6 @@ TEST_F(IdleDropTest, EverySequenceThatDropsAnIdleCallEndsWithTheCallReleased) {
             EXPECT_EQ(sim::CallsTo("lineDeallocateCall").size(), 1u);
             EXPECT_EQ(sim::PlayedBuffers().size(), sequence.blocked ? 1u : 0u);
         }
-}
-
-TEST_F(IdleDropTest, ACallerWhoGivesUpOnALineThatDisconnectsFirst) {
-    // Disconnected, then idle by itself: an allowed call is still dropped and released once
-    // idle; one without caller ID has had a message between offering and idle, and is left.
-    for (bool callerId : {true, false}) {
-        Boot();
-        Line().giveUp = sim::GIVE_UP_DISCONNECTED;
-        Line().disconnect = sim::DISCONNECT_AUTO_IDLE;
-        Accept("212");
-        Ring(callerId ? "2125550100" : nullptr, "FRIEND", 1, callerId);
-        RunFor(30000);
-        EXPECT_TRUE(sim::MessageBoxes().empty());
-        EXPECT_EQ(sim::CallsTo("lineDeallocateCall").size(), callerId ? 1u : 0u) << callerId;
-        EXPECT_EQ(g_state.hCall, callerId ? 0u : kFirstCall) << callerId;
-    }
-}
-
-TEST_F(IdleDropTest, DropAfterTheMessageOfACallThatWentIdleIsReportedOnARefusingLine) {
-    // A line that goes idle by itself when the far end hangs up, and refuses to drop an idle
-    // call: the drop after the message is refused, and like any failed drop it ends the program.
-    test::Aftermath left = test::RunToExitZero([this] {
-        Line().disconnect = sim::DISCONNECT_AUTO_IDLE;
-        Block("555");
-        Ring("5550100", "PEST", 4, true, 200);
-        RunFor(30000);
-    });
-    EXPECT_NE(left.eventLog.find("Ringward: -2147483620, MLC 780: S - Error hanging up line."),
-              std::string::npos)
-        << left.eventLog;
 }
 
 TEST_F(LineCallbackTest, DropReplyAfterScreeningStoppedIsIgnoredUntilTheNextIdle) {
@@ -585,8 +551,8 @@ TEST_F(LineFailureTest, EveryFailedStepOfABlockedCallIsReportedAndEndsTheProgram
         {"lineGetIDA", (LONG)LINEERR_INVALDEVICECLASS,
          "Ringward: -2147483613, MLC 740: F - Error during lineGetID."},
         {"waveOutOpen", MMSYSERR_ALLOCATED, "Ringward: 0, MLC 760: F - Error playing zap message."},
-        {"lineDrop", (LONG)LINEERR_INVALCALLSTATE,
-         "Ringward: -2147483620, MLC 780: S - Error hanging up line."},
+        {"lineDrop", (LONG)LINEERR_OPERATIONFAILED,
+         "Ringward: -2147483576, MLC 780: S - Error hanging up line."},
         {"lineDeallocateCall", (LONG)LINEERR_INVALCALLSTATE,
          "Ringward: -2147483620, MLC 340: F - Error hanging up line."},
     };

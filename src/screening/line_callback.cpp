@@ -39,12 +39,18 @@ static void LogLineEvent(DWORD dwMsg, DWORD_PTR dwParam1, DWORD_PTR dwParam2) {
     fflush(g_state.eventLog);
 }
 
+// A line may report a call whose far end has gone as disconnected and keep it so until it is
+// dropped, also one whose caller gave up while it rang: the handler takes such a call for idle.
+static bool CallIsOver(DWORD state) {
+    return state == LINECALLSTATE_IDLE || state == LINECALLSTATE_DISCONNECTED;
+}
+
 static int NextCallProgress(DWORD dwMsg, DWORD state, int previous) {
     if (dwMsg == LINE_APPNEWCALL)
         return previous <= kAnnounced ? kAnnounced : kNothingFollowed;
     if (dwMsg == LINE_CALLSTATE && state == LINECALLSTATE_OFFERING)
         return previous == kAnnounced ? kOffered : kNothingFollowed;
-    if (dwMsg == LINE_CALLSTATE && state == LINECALLSTATE_IDLE)
+    if (dwMsg == LINE_CALLSTATE && CallIsOver(state))
         return previous == kOffered ? kRangOut : kNothingFollowed;
     return kNothingFollowed;
 }
@@ -128,19 +134,6 @@ static bool FetchWaveOutId(DWORD *deviceId) {
     return true;
 }
 
-static void OnConnected(void) {
-    DWORD deviceId = 0;
-    if (!FetchWaveOutId(&deviceId))
-        return;
-    if (PlayWaveMessage((WORD)deviceId, MessageForBlockedCaller()) == 0) {
-        Fails(0, cond::F, "MLC 760", "F - Error playing zap message.");
-        return; // the call is dropped by the shutdown
-    }
-    LONG result = lineDrop(g_state.hCall, NULL, 0);
-    g_state.dropRequestId = result;
-    Fails(result, cond::NN, "MLC 780", "S - Error hanging up line.");
-}
-
 // What a completed drop leaves: no request pending, the call's tracking cleared, the call
 // released and its handle forgotten.
 static void FinishDrop(void) {
@@ -159,18 +152,36 @@ static bool RefusedAsIdle(LONG result) {
     return result == (LONG)LINEERR_INVALCALLSTATE;
 }
 
-static void OnIdle(void) {
-    if (!g_state.callInfoHandled && g_state.callProgress != kRangOut)
-        return;
-    g_state.callProgress = kNothingFollowed;
-    g_state.callInfoHandled = 0;
+// Drops the followed call; the drop's reply completes it. A line may refuse to drop a call that
+// is idle already (one that rang out, or whose caller hung up during the message): such a call
+// is as good as dropped.
+static void DropCall(const char *tag, const char *message) {
     LONG result = lineDrop(g_state.hCall, NULL, 0);
     g_state.dropRequestId = result;
     if (RefusedAsIdle(result)) {
         FinishDrop();
         return;
     }
-    Fails(result, cond::NN, "MLC 700", "F - Error during lineDrop.");
+    Fails(result, cond::NN, tag, message);
+}
+
+static void OnConnected(void) {
+    DWORD deviceId = 0;
+    if (!FetchWaveOutId(&deviceId))
+        return;
+    if (PlayWaveMessage((WORD)deviceId, MessageForBlockedCaller()) == 0) {
+        Fails(0, cond::F, "MLC 760", "F - Error playing zap message.");
+        return; // the call is dropped by the shutdown
+    }
+    DropCall("MLC 780", "S - Error hanging up line.");
+}
+
+static void OnIdle(void) {
+    if (!g_state.callInfoHandled && g_state.callProgress != kRangOut)
+        return;
+    g_state.callProgress = kNothingFollowed;
+    g_state.callInfoHandled = 0;
+    DropCall("MLC 700", "F - Error during lineDrop.");
 }
 
 // A request id of 0 means "none pending": a reply never matches it.
@@ -217,7 +228,7 @@ void CALLBACK LineCallback(DWORD hDevice, DWORD dwMsg, DWORD_PTR dwCallbackInsta
             OnCallerId(hDevice);
         break;
     case LINE_CALLSTATE:
-        if (param1 == LINECALLSTATE_IDLE)
+        if (CallIsOver(param1))
             OnIdle();
         else if (param1 == LINECALLSTATE_CONNECTED)
             OnConnected();
