@@ -8,14 +8,45 @@
 #include "platform/sim/telephony.h"
 #include "platform/sim/ui.h"
 
+#include <fstream>
 #include <memory>
 #include <signal.h>
+#include <sstream>
 #include <stdlib.h>
 
 namespace sim {
 
 static const char kDefaultMaker[] = "Agere Systems";
 static const UINT kAboutCommand = 0x10;
+
+static std::string DirectoryOf(const std::string &path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+bool ReadScriptFile(const std::string &path, Script *script, std::string *error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *error = "cannot read " + path;
+        return false;
+    }
+    std::stringstream content;
+    content << in.rdbuf();
+    if (ParseScript(content.str(), DirectoryOf(path), script, error))
+        return true;
+    *error = path + ":" + *error;
+    return false;
+}
+
+bool ReadMachineFile(const std::string &path, MachineDescription *machine, std::string *error) {
+    Script script;
+    if (!ParseScript("machine '" + path + "'\n", "", &script, error)) {
+        *error = "--machine:" + *error;
+        return false;
+    }
+    *machine = script.machine;
+    return true;
+}
 
 void LoadDefaultMachine() {
     TheLineService().Devices() = {VoiceModemDevice(kDefaultModemKey, 0)};

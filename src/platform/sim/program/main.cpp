@@ -9,8 +9,6 @@
 #include "platform/sim/ui.h"
 #include "screening/screening.h"
 
-#include <fstream>
-#include <sstream>
 #include <stdio.h>
 #include <string.h>
 #include <string>
@@ -101,30 +99,13 @@ bool ParseOptions(int argc, char **argv, Options *o) {
     return true;
 }
 
-std::string DirectoryOf(const std::string &path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "" : path.substr(0, slash);
-}
-
-// Parses the script in the file path, or the text given when there is no path.
-bool ReadScript(const std::string &path, std::string text, sim::Script *script) {
-    if (!path.empty()) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            fprintf(stderr, "ringward: cannot read %s\n", path.c_str());
-            return false;
-        }
-        std::stringstream content;
-        content << in.rdbuf();
-        text = content.str();
-    }
+// Parses the script in the file path into script; says why not on standard error.
+bool ReadScript(const std::string &path, sim::Script *script) {
     std::string error;
-    if (!sim::ParseScript(text, DirectoryOf(path), script, &error)) {
-        fprintf(stderr, "ringward: %s:%s\n", path.empty() ? "--machine" : path.c_str(),
-                error.c_str());
-        return false;
-    }
-    return true;
+    if (sim::ReadScriptFile(path, script, &error))
+        return true;
+    fprintf(stderr, "ringward: %s\n", error.c_str());
+    return false;
 }
 
 // One line of text for standard error: line feeds and backslashes escaped.
@@ -217,13 +198,15 @@ int main(int argc, char **argv) {
     bool headless = !options.script.empty();
 
     sim::Script script;
-    if (!ReadScript(headless ? options.script : options.calls, "", &script))
+    std::string scriptPath = headless ? options.script : options.calls;
+    if (!scriptPath.empty() && !ReadScript(scriptPath, &script))
         return kUsageError;
     if (!options.machine.empty()) { // the option names the machine, whatever the script says
-        sim::Script machine;
-        if (!ReadScript("", "machine '" + options.machine + "'\n", &machine))
+        std::string error;
+        if (!sim::ReadMachineFile(options.machine, &script.machine, &error)) {
+            fprintf(stderr, "ringward: %s\n", error.c_str());
             return kUsageError;
-        script.machine = machine.machine;
+        }
     }
     for (const sim::ScriptEvent &event : script.events) {
         if (!headless && event.action == sim::SCRIPT_USER) {
