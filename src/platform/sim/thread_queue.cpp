@@ -38,6 +38,7 @@ struct QueueState {
     std::map<UINT_PTR, ThreadTimer> timers;
     UINT_PTR nextTimer = 1;
     std::vector<PHANDLER_ROUTINE> ctrlHandlers; // the last one added is asked first
+    bool ignoreCtrlC = false;                   // SetConsoleCtrlHandler(NULL, TRUE)
     bool sigintCaught = false;
 };
 QueueState &Q() {
@@ -109,6 +110,8 @@ bool TakeMessage(MSG *msg) {
 }
 
 void DeliverCtrl(DWORD event) {
+    if (event == CTRL_C_EVENT && Q().ignoreCtrlC)
+        return;
     std::vector<PHANDLER_ROUTINE> handlers = Q().ctrlHandlers;
     for (auto it = handlers.rbegin(); it != handlers.rend(); ++it)
         if ((*it)(event))
@@ -268,7 +271,7 @@ BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
     return (BOOL)Finish(TRUE);
 }
 
-// A null routine would make the process ignore Ctrl-C; the subset has no use for it.
+// A null routine makes the process ignore Ctrl-C, or heed it again (SetConsoleCtrlHandler).
 BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE HandlerRoutine, BOOL Add) {
     int64_t r;
     if (Enter("SetConsoleCtrlHandler", {(uint64_t)(HandlerRoutine != NULL), (uint64_t)Add}, NULL,
@@ -278,10 +281,8 @@ BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE HandlerRoutine, BOOL Add) {
     }
     std::vector<PHANDLER_ROUTINE> &handlers = Q().ctrlHandlers;
     if (!HandlerRoutine) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return (BOOL)Finish(FALSE);
-    }
-    if (Add) {
+        Q().ignoreCtrlC = Add != FALSE;
+    } else if (Add) {
         handlers.push_back(HandlerRoutine);
     } else {
         auto it = std::find(handlers.rbegin(), handlers.rend(), HandlerRoutine);
@@ -291,6 +292,6 @@ BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE HandlerRoutine, BOOL Add) {
         }
         handlers.erase(std::next(it).base());
     }
-    sim::CatchSigint(!handlers.empty());
+    sim::CatchSigint(!handlers.empty() || Q().ignoreCtrlC);
     return (BOOL)Finish(TRUE);
 }
