@@ -154,25 +154,34 @@ static void MissingVoiceBits(const LINEDEVCAPS *caps, char *out) {
              caps->dwLineFeatures & LINEFEATURE_MAKECALL ? "" : " feature MAKECALL");
 }
 
+// The report with which discovery ends at a device with this verdict; null when it goes on.
+static const char *EndingReport(DeviceVerdict verdict) {
+    switch (verdict) {
+    case DEVICE_NEGOTIATION_FAILED:
+        return "IVM 320";
+    case DEVICE_NO_MEMORY:
+        return "IVM 340";
+    case DEVICE_CAPS_FAILED:
+        return "IVM 360";
+    default:
+        return NULL;
+    }
+}
+
 // The verdict in words: what discovery does with the device, and the report it makes.
 static void VerdictText(const DeviceJudgement *judged, const char *spelling, int openFailed,
                         char *out) {
     const LineDeviceFacts *facts = &judged->facts;
     char shown[kShownSize], bits[kMissingBitsSize];
+    if (const char *report = EndingReport(judged->verdict)) {
+        snprintf(out, kFindingSize, "discovery ends here with \"%s\"; the program ends", report);
+        return;
+    }
     switch (judged->verdict) {
-    case DEVICE_NEGOTIATION_FAILED:
-        snprintf(out, kFindingSize, "discovery ends here with \"IVM 320\"; the program ends");
-        break;
-    case DEVICE_NO_MEMORY:
-        snprintf(out, kFindingSize, "discovery ends here with \"IVM 340\"; the program ends");
-        break;
     case DEVICE_CAPS_UNAVAILABLE:
         snprintf(out, kFindingSize,
                  "passed over without a report: its capabilities are "
                  "unavailable (in use or unusable)");
-        break;
-    case DEVICE_CAPS_FAILED:
-        snprintf(out, kFindingSize, "discovery ends here with \"IVM 360\"; the program ends");
         break;
     case DEVICE_KEY_TOO_LONG:
         snprintf(out, kFindingSize,
@@ -213,8 +222,7 @@ static void VerdictText(const DeviceJudgement *judged, const char *spelling, int
 }
 
 int EndsDiscovery(DeviceVerdict verdict) {
-    return verdict == DEVICE_NEGOTIATION_FAILED || verdict == DEVICE_NO_MEMORY ||
-           verdict == DEVICE_CAPS_FAILED;
+    return EndingReport(verdict) != NULL;
 }
 
 // Opens a candidate as discovery does and closes it at once. 1 when it opened.
