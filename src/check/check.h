@@ -94,9 +94,11 @@ int ReportLog(const char *logPath, const char *htmlPath, FILE *out, FILE *err);
 // ---- The telephony commands (telephony.cpp, modem.cpp, watch.cpp) ---------------------------
 
 enum : DWORD {
-    kNoLine = 0xFFFFFFFF,       // watch: the line discovery would choose
-    kMaxWatchSeconds = 2147483, // the longest a thread timer runs, in seconds
+    kNoLine = 0xFFFFFFFF,                                // watch: the line discovery would choose
+    kMaxWatchSeconds = (DWORD)USER_TIMER_MAXIMUM / 1000, // the longest a thread timer runs
 };
+
+#define COUNT_OF(table) (sizeof table / sizeof *table)
 
 int CheckModem(int tryOpen, FILE *out);
 int WatchLine(DWORD line, DWORD seconds, FILE *out, FILE *err);

@@ -36,8 +36,6 @@ static const FlagName kLineFeatures[] = {
     {0x100, "FORWARDDND"},
 };
 
-#define COUNT(table) (sizeof table / sizeof *table)
-
 // Where discovery stands after the devices so far.
 struct Discovery {
     int ended;     // it stops before the next device: it failed, or opened one
@@ -70,10 +68,11 @@ static void SayCapabilities(FILE *out, const LineDeviceFacts *facts) {
     if (!facts->caps || facts->capsResult != 0)
         return;
     char bearer[kFlagsTextSize], media[kFlagsTextSize], features[kFlagsTextSize];
-    fprintf(out, "  modes:        bearer %s, media %s, line features %s\n",
-            FlagsText(facts->caps->dwBearerModes, kBearerModes, COUNT(kBearerModes), bearer),
-            FlagsText(facts->caps->dwMediaModes, kMediaModes, COUNT(kMediaModes), media),
-            FlagsText(facts->caps->dwLineFeatures, kLineFeatures, COUNT(kLineFeatures), features));
+    fprintf(
+        out, "  modes:        bearer %s, media %s, line features %s\n",
+        FlagsText(facts->caps->dwBearerModes, kBearerModes, COUNT_OF(kBearerModes), bearer),
+        FlagsText(facts->caps->dwMediaModes, kMediaModes, COUNT_OF(kMediaModes), media),
+        FlagsText(facts->caps->dwLineFeatures, kLineFeatures, COUNT_OF(kLineFeatures), features));
 }
 
 // The device-specific block as delivered: its two words, then the key text up to its NUL, with

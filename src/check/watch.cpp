@@ -21,8 +21,6 @@ enum : WPARAM { kStopLineClosed = 0x100 }; // beside CTRL_C_EVENT and CTRL_BREAK
 static const char kIndent[] = "    ";
 static const char kCallerIndent[] = "      ";
 
-#define COUNT(table) (sizeof table / sizeof *table)
-
 // The watch's own record: what the line callback and the loop share.
 struct WatchState {
     FILE *out;
@@ -219,9 +217,9 @@ static void SayCallState(DWORD hDevice, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3
         const FlagName *modes;
         size_t count;
     } kModes[] = {
-        {LINECALLSTATE_OFFERING, kOfferingModes, COUNT(kOfferingModes)},
-        {LINECALLSTATE_CONNECTED, kConnectedModes, COUNT(kConnectedModes)},
-        {LINECALLSTATE_DISCONNECTED, kDisconnectModes, COUNT(kDisconnectModes)},
+        {LINECALLSTATE_OFFERING, kOfferingModes, COUNT_OF(kOfferingModes)},
+        {LINECALLSTATE_CONNECTED, kConnectedModes, COUNT_OF(kConnectedModes)},
+        {LINECALLSTATE_DISCONNECTED, kDisconnectModes, COUNT_OF(kDisconnectModes)},
     };
     char state[kFlagsTextSize], mode[kFlagsTextSize], privilege[kFlagsTextSize];
     mode[0] = privilege[0] = '\0';
@@ -233,10 +231,10 @@ static void SayCallState(DWORD hDevice, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3
     }
     if (p3) {
         snprintf(privilege, sizeof privilege, ", privilege ");
-        FlagsText((DWORD)p3, kPrivileges, COUNT(kPrivileges), privilege + strlen(privilege));
+        FlagsText((DWORD)p3, kPrivileges, COUNT_OF(kPrivileges), privilege + strlen(privilege));
     }
     fprintf(g_watch.out, "%scall 0x%08lX: %s%s%s\n", kIndent, (unsigned long)hDevice,
-            FlagsText((DWORD)p1, kCallStates, COUNT(kCallStates), state), mode, privilege);
+            FlagsText((DWORD)p1, kCallStates, COUNT_OF(kCallStates), state), mode, privilege);
 }
 
 struct CallInfoRequest {
@@ -296,7 +294,7 @@ static void SayCallerId(HCALL call, DWORD_PTR infoStates) {
     }
     LINECALLINFO *info = (LINECALLINFO *)block;
     fprintf(g_watch.out, "%sdwCallerIDFlags = %s\n", kIndent,
-            FlagsText(info->dwCallerIDFlags, kCallerIdFlags, COUNT(kCallerIdFlags), flags));
+            FlagsText(info->dwCallerIDFlags, kCallerIdFlags, COUNT_OF(kCallerIdFlags), flags));
     SayDelivered("number:", info, size, info->dwCallerIDSize, info->dwCallerIDOffset);
     SayDelivered("name:  ", info, size, info->dwCallerIDNameSize, info->dwCallerIDNameOffset);
     info->dwTotalSize = size; // the block, not what the service left in it, bounds the texts
@@ -324,7 +322,7 @@ static void CALLBACK OnLineMessage(DWORD hDevice, DWORD msg, DWORD_PTR, DWORD_PT
     case LINE_APPNEWCALL:
         fprintf(g_watch.out, "%snew call 0x%08lX on address %lu, privilege %s\n", kIndent,
                 (unsigned long)(DWORD)p2, (unsigned long)(DWORD)p1,
-                FlagsText((DWORD)p3, kPrivileges, COUNT(kPrivileges), text));
+                FlagsText((DWORD)p3, kPrivileges, COUNT_OF(kPrivileges), text));
         KeepCall((HCALL)p2);
         break;
     case LINE_CALLSTATE:
@@ -336,7 +334,7 @@ static void CALLBACK OnLineMessage(DWORD hDevice, DWORD msg, DWORD_PTR, DWORD_PT
         break;
     case LINE_CALLINFO:
         fprintf(g_watch.out, "%scall 0x%08lX: %s\n", kIndent, (unsigned long)hDevice,
-                FlagsText((DWORD)p1, kCallInfoStates, COUNT(kCallInfoStates), text));
+                FlagsText((DWORD)p1, kCallInfoStates, COUNT_OF(kCallInfoStates), text));
         if (p1 & LINECALLINFOSTATE_CALLERID)
             SayCallerId(hDevice, p1);
         break;
@@ -345,7 +343,7 @@ static void CALLBACK OnLineMessage(DWORD hDevice, DWORD msg, DWORD_PTR, DWORD_PT
         break;
     case LINE_LINEDEVSTATE:
         fprintf(g_watch.out, "%sline: %s, dwParam2 %s, dwParam3 %lu\n", kIndent,
-                FlagsText((DWORD)p1, kLineStates, COUNT(kLineStates), text),
+                FlagsText((DWORD)p1, kLineStates, COUNT_OF(kLineStates), text),
                 FlagsText((DWORD)p2, NULL, 0, more), (unsigned long)(DWORD)p3);
         break;
     case LINE_CLOSE:
