@@ -8,10 +8,7 @@
 
 #include <string.h>
 
-enum : int {
-    kKeyTextStart = 8, // the key text follows two words
-    kWordSize = 4,
-};
+enum : int { kKeyTextStart = 8 }; // the key text follows two words
 
 static const FlagName kBearerModes[] = {
     {LINEBEARERMODE_VOICE, "VOICE"}, {0x2, "SPEECH"},          {0x4, "MULTIUSE"},
@@ -199,8 +196,7 @@ static void VerdictText(const DeviceJudgement *judged, const char *spelling, int
         break;
     case DEVICE_MAKER_UNREADABLE:
         snprintf(out, kFindingSize,
-                 "passed over with \"%s\" and \"IVM 520\": the maker cannot "
-                 "be read",
+                 "passed over with \"%s\" and \"IVM 520\": the maker cannot be read",
                  kRegistryTags[judged->registryStep]);
         break;
     case DEVICE_NOT_CHIPSET_MAKER:
@@ -213,7 +209,7 @@ static void VerdictText(const DeviceJudgement *judged, const char *spelling, int
         snprintf(out, kFindingSize, "passed over without a report: no voice (missing:%s)", bits);
         break;
     default:
-        snprintf(out, kFindingSize,
+        snprintf(out, kFindingSize, "%s",
                  openFailed ? "passed over with \"IVM 560\": its line does not open"
                             : "a candidate: discovery opens its line");
         break;
