@@ -113,7 +113,7 @@ TEST_F(ProgramTest, StartupFailuresShowTheirMessageAndEndWithZero) {
          "text=\"Error opening calls received file.  Shutting down.\""},
         {"missing block list", [] { remove("Block.txt"); }, "",
          "box owner=none caption=\"Ringward\" style=0x10010 text=\"Mon Dec 07 14:47:28 "
-         "2026\\nRingward: 0, OID 300: F - Error opening Block.txt file.\\nGLE = 0\""},
+         "2026\\nRingward: 0, OID 300: F - Error opening Block.txt file.\\nGLE = 2\""},
         {"no modem", [] {}, "machine none\n",
          "box owner=none caption=\"Ringward\" style=0x10010 text=\"Mon Dec 07 14:47:28 "
          "2026\\nRingward: 0, IVM 580: F - No Agere voice modem found or voice modem "

@@ -3,12 +3,14 @@
 #include "screening/screening.h"
 
 #include "common/state.h"
+#include "diag/errhan.h"
 
 #include <stdio.h>
 #include <string.h>
 
 static const char kNoNumber[] = "N";
 static const char kNoName[] = "No CID Name";
+static const char kLogCallTag[] = "LGC 300"; // the record could not be written
 
 static int IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -146,11 +148,12 @@ void LogCall(const char *name, const char *number, const char *decision) {
         label = "No CID num";
         break;
     }
+    // A record that cannot be written is taken back and reported later, by the line callback.
     if (label)
-        fprintf(g_state.callsLog, "%s,   %-16.16s,   %-10.10s,   %s\n", timeText, name, label,
-                decision);
+        WriteLogEntry(CALLS_LOG, kLogCallTag, "%s,   %-16.16s,   %-10.10s,   %s\n", timeText, name,
+                      label, decision);
     else
-        fprintf(g_state.callsLog, "%s,   %-16.16s,   %3.3s-%3.3s-%4.4s,   %s\n", timeText, name,
-                Group(number, 0), Group(number, 3), Group(number, 6), decision);
-    fflush(g_state.callsLog);
+        WriteLogEntry(CALLS_LOG, kLogCallTag, "%s,   %-16.16s,   %3.3s-%3.3s-%4.4s,   %s\n",
+                      timeText, name, Group(number, 0), Group(number, 3), Group(number, 6),
+                      decision);
 }
