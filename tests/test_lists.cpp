@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -285,6 +286,10 @@ TEST_F(ListsTest, MissingAcceptFileLeavesTheListEmptySilently) {
     LoadAcceptList();
     EXPECT_EQ(g_state.acceptCount, 0);
     EXPECT_EQ(g_state.acceptFile, nullptr);
+    // A device in its place is no file either: refused at once, not read for ever.
+    ASSERT_EQ(symlink("/dev/zero", kAcceptFile), 0);
+    LoadAcceptList();
+    EXPECT_EQ(g_state.acceptCount, 0);
     EXPECT_TRUE(sim::MessageBoxes().empty());
     fflush(g_state.eventLog);
     EXPECT_EQ(test::ReadFile("EventLog.txt"), "");

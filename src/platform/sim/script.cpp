@@ -18,6 +18,7 @@ namespace sim {
 namespace {
 
 const uint64_t kMaxScriptBytes = 8u << 20; // far more than any script: /dev/zero is no script
+const size_t kReadChunk = 16384;
 const double kMaxSeconds = 1e9;            // a time or a length: some 30 years
 const int64_t kMaxCount = INT32_MAX;       // rings, call numbers, nth
 const int64_t kMaxDword = UINT32_MAX;
@@ -597,9 +598,10 @@ bool ReadScriptFile(const std::string &path, std::string *text, std::string *err
         *error = "cannot read " + path;
         return false;
     }
-    text->assign(kMaxScriptBytes + 1, '\0');
-    in.read(&(*text)[0], (std::streamsize)text->size());
-    text->resize((size_t)in.gcount());
+    text->clear();
+    char chunk[kReadChunk];
+    while (text->size() <= kMaxScriptBytes && in.read(chunk, sizeof chunk).gcount() > 0)
+        text->append(chunk, (size_t)in.gcount());
     if (text->size() > kMaxScriptBytes) {
         *error = path + " is longer than " + std::to_string(kMaxScriptBytes >> 20) + " MB";
         return false;
