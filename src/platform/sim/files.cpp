@@ -28,9 +28,10 @@ struct Stream {
     std::string name;
 };
 
+// Never destroyed: a stream may still be open while the process ends.
 std::map<FILE *, Stream *> &Streams() {
-    static std::map<FILE *, Stream *> streams;
-    return streams;
+    static std::map<FILE *, Stream *> *streams = new std::map<FILE *, Stream *>;
+    return *streams;
 }
 
 // The mode letters of the Windows run-time, as open(2) flags and the mode stdio is given.
