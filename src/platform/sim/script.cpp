@@ -19,8 +19,8 @@ namespace {
 
 const uint64_t kMaxScriptBytes = 8u << 20; // far more than any script: /dev/zero is no script
 const size_t kReadChunk = 16384;
-const double kMaxSeconds = 1e9;            // a time or a length: some 30 years
-const int64_t kMaxCount = INT32_MAX;       // rings, call numbers, nth
+const double kMaxSeconds = 1e9;      // a time or a length: some 30 years
+const int64_t kMaxCount = INT32_MAX; // rings, call numbers, nth
 const int64_t kMaxDword = UINT32_MAX;
 
 struct Word {
