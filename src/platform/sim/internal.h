@@ -2,6 +2,10 @@
 #ifndef RINGWARD_SIM_INTERNAL_H
 #define RINGWARD_SIM_INTERNAL_H
 
+#include "platform/platform.h"
+
+#include <string>
+
 namespace sim {
 
 // Each part of the machine brings itself back to its state at boot; Reset calls them all.
@@ -15,6 +19,15 @@ void ResetMmio();
 void ResetWaveOut();
 void ResetRegistry();
 void ResetWindows();
+
+// The run-time's files (files.cpp), shared with the multimedia files.
+// A Windows name as a path here: backslashes between folders become slashes.
+std::string LocalPath(const char *name);
+// Opens path with the open(2) flags given, but only if it is a regular file: a folder (EISDIR),
+// a device or a FIFO (ENODEV) is refused, and opening one never blocks. The descriptor, or -1.
+int OpenRegularFile(const std::string &path, int flags);
+// The Windows system error code for what errno says of an open, a read or a write of path.
+DWORD SystemErrorFor(int error, const std::string &path);
 
 // Called after the exception filter when the process dies of a fatal signal (only
 // async-signal-safe work: the terminal display restores the terminal with it).

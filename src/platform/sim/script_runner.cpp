@@ -75,7 +75,7 @@ static void Perform(const ScriptEvent &event, const UserActionHandler &user,
                            event.params[1], event.params[2]);
         break;
     case SCRIPT_FAIL:
-        FailCall(event.function, event.result, event.nth);
+        FailCall(event.function, event.result, event.nth, event.text);
         break;
     case SCRIPT_USER:
         if (!user(event))

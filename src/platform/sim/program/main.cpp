@@ -9,8 +9,7 @@
 #include "platform/sim/ui.h"
 #include "screening/screening.h"
 
-#include <fstream>
-#include <sstream>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <string>
@@ -106,38 +105,62 @@ std::string DirectoryOf(const std::string &path) {
     return slash == std::string::npos ? "" : path.substr(0, slash);
 }
 
-// Parses the script in the file path, or the text given when there is no path.
-bool ReadScript(const std::string &path, std::string text, sim::Script *script) {
-    if (!path.empty()) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            fprintf(stderr, "ringward: cannot read %s\n", path.c_str());
-            return false;
-        }
-        std::stringstream content;
-        content << in.rdbuf();
-        text = content.str();
+// Parses the script in the file path; its own file names count from its folder.
+bool ReadScript(const std::string &path, sim::Script *script) {
+    std::string text, error;
+    if (!sim::ReadScriptFile(path, &text, &error)) {
+        fprintf(stderr, "ringward: %s\n", error.c_str());
+        return false;
     }
-    std::string error;
     if (!sim::ParseScript(text, DirectoryOf(path), script, &error)) {
-        fprintf(stderr, "ringward: %s:%s\n", path.empty() ? "--machine" : path.c_str(),
-                error.c_str());
+        fprintf(stderr, "ringward: %s:%s\n", path.c_str(), error.c_str());
         return false;
     }
     return true;
 }
 
-// One line of text for standard error: line feeds and backslashes escaped.
-std::string Escaped(const std::string &text) {
+// The machine that --machine names, in place of the script's.
+bool ReadMachine(const std::string &path, sim::MachineDescription *machine) {
+    *machine = sim::MachineDescription();
+    machine->given = true;
+    machine->standard = false;
+    std::string error;
+    if (!sim::ParseMachineFile(path, "", machine, &error)) {
+        fprintf(stderr, "ringward: --machine %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Control bytes and backslashes escaped, so that a text from a caller or a file is one line of
+// output and cannot pass for another.
+std::string EscapedControls(const std::string &text) {
     std::string out;
     for (char c : text) {
+        unsigned char byte = (unsigned char)c;
         if (c == '\n')
             out += "\\n";
         else if (c == '\r')
             out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
         else if (c == '\\')
             out += "\\\\";
-        else if (c == '"')
+        else if (byte < 0x20 || byte == 0x7F) {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\x%02X", byte);
+            out += hex;
+        } else
+            out += c;
+    }
+    return out;
+}
+
+// A field of a box line on standard error: control bytes and the quotes around it escaped.
+std::string Escaped(const std::string &text) {
+    std::string out;
+    for (char c : EscapedControls(text)) {
+        if (c == '"')
             out += "\\\"";
         else
             out += c;
@@ -192,7 +215,7 @@ void SetUpHeadless(const sim::Script &script) {
         return autoBoxes ? sim::AnswerAfterDispatching(box) : sim::ModalMessageBox(box);
     });
     sim::AddNoteListener([](const std::string &note) {
-        printf("[%s] %s\n", ClockText().c_str(), note.c_str());
+        printf("[%s] %s\n", ClockText().c_str(), EscapedControls(note).c_str());
         fflush(stdout);
     });
     sim::SetIdleEndHandler([] {
@@ -216,15 +239,16 @@ int main(int argc, char **argv) {
         return kUsageError;
     bool headless = !options.script.empty();
 
+    // A reader of standard output that goes away (a pipe into head) must not end the run.
+    signal(SIGPIPE, SIG_IGN);
+
     sim::Script script;
-    if (!ReadScript(headless ? options.script : options.calls, "", &script))
+    std::string scriptPath = headless ? options.script : options.calls;
+    if (!scriptPath.empty() && !ReadScript(scriptPath, &script))
         return kUsageError;
-    if (!options.machine.empty()) { // the option names the machine, whatever the script says
-        sim::Script machine;
-        if (!ReadScript("", "machine '" + options.machine + "'\n", &machine))
-            return kUsageError;
-        script.machine = machine.machine;
-    }
+    // The option names the machine, whatever the script says.
+    if (!options.machine.empty() && !ReadMachine(options.machine, &script.machine))
+        return kUsageError;
     for (const sim::ScriptEvent &event : script.events) {
         if (!headless && event.action == sim::SCRIPT_USER) {
             fprintf(stderr, "ringward: %s:%d: user actions belong in a --script\n",
