@@ -275,6 +275,20 @@ std::vector<std::string> ProgramRun::JournalFunctions() const {
     return functions;
 }
 
+std::vector<std::string> ProgramRun::JournalTexts() const {
+    std::vector<std::string> texts;
+    std::stringstream lines(journal);
+    std::string line;
+    while (std::getline(lines, line)) {
+        size_t paren = line.find('('), open = line.find('"', paren), close = line.rfind("\") = ");
+        texts.push_back(paren != std::string::npos && open != std::string::npos &&
+                                close != std::string::npos && close > open
+                            ? line.substr(open + 1, close - open - 1)
+                            : "");
+    }
+    return texts;
+}
+
 long long ProgramRun::Left(const std::string &what) const {
     auto it = left.find(what);
     return it == left.end() ? -1 : it->second;

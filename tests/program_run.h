@@ -76,6 +76,7 @@ struct ProgramRun {
     std::vector<Report> Reports() const;
     std::vector<std::string> ReportTags() const;
     std::vector<std::string> JournalFunctions() const;
+    std::vector<std::string> JournalTexts() const; // each call's text argument, or ""
     long long Left(const std::string &what) const;
     std::string Describe() const; // everything above, for a failed check's message
 };

@@ -27,6 +27,11 @@ class Machine : public ::testing::Test {
 // that runs several rounds.
 void BackToBoot();
 
+// The run-time's stream calls that every log entry makes ("_read", "_write", "_commit",
+// "fflush"), for checks of the other platform calls in order.
+bool IsStreamCall(const std::string &function);
+std::string JournalTextWithoutStreams();
+
 std::string ReadFile(const std::string &path);
 void WriteFile(const std::string &path, const std::string &content);
 bool FileExists(const std::string &path);
@@ -45,8 +50,9 @@ OpenedLine OpenModemLine(LINECALLBACK callback);
 // Lets a call ring in on the open line now and returns its handle; its messages are discarded.
 HCALL RingInCall();
 
-// For death tests: registers an exit hook that writes the journal of platform calls to
-// "journal.txt" and the message boxes to "boxes.txt", so the parent can read them afterwards.
+// For death tests: registers an exit hook that writes the journal of platform calls (without
+// the stream calls) to "journal.txt" and the message boxes to "boxes.txt", so the parent can
+// read them afterwards.
 void DumpOnExit();
 std::string BoxesText();
 

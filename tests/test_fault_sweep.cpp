@@ -90,6 +90,9 @@ Outcome Expected(const std::string &function, int k, const std::string &nextLine
     // Releasing a block cannot fail.
     if (function == "free")
         return {{}};
+    // A list that cannot be read ends there, unreported: here the caller is then let through.
+    if (function == "_read")
+        return {{}};
     // The window system and the dialog framework: the program judges none of their results.
     // Without its module, icon, template or dialog the program never shows and ends through
     // the dialog's destruction; without its system menu, icon or button it runs without them
@@ -118,6 +121,23 @@ std::vector<std::string> OtherBoxes(const ProgramRun &run) {
         if (!(box.caption == "Ringward" && !box.owned && box.style == 0x10010))
             texts.push_back(box.text);
     return texts;
+}
+
+// A log entry that could not be written, flushed or committed: the call log's record, the start
+// line (written once the button says "Stop screening calls") or a line message's line. Reported
+// once screening goes on, which the user's exit then ends.
+bool IsLogWrite(const std::string &function) {
+    return function == "fflush" || function == "_write" || function == "_commit";
+}
+
+Outcome LogWriteOutcome(const ProgramRun &clean, size_t n) {
+    std::vector<std::string> calls = clean.JournalFunctions(), texts = clean.JournalTexts();
+    if (texts[n - 1] == "Calls Received.txt")
+        return {{"LGC 300"}};
+    size_t entry = n - 1; // each entry is a flush, its write and its commit
+    while (entry > 0 && calls[entry] != "fflush")
+        entry--;
+    return {{entry > 0 && calls[entry - 1] == "SetWindowTextA" ? "OSS 300" : "MLC 800"}};
 }
 
 // The first telephony call after the nth, which tells what an allocation was for.
@@ -160,9 +180,13 @@ size_t Sweep(void (*scenario)(), const Overrides &overrides) {
         EXPECT_TRUE(made.size() >= n && made[n - 1] == function);
 
         auto special = overrides.find(name);
-        Outcome expected = special != overrides.end()
-                               ? special->second
-                               : Expected(function, k, NextLineCall(calls, n));
+        Outcome expected;
+        if (special != overrides.end())
+            expected = special->second;
+        else if (IsLogWrite(function))
+            expected = LogWriteOutcome(clean, n);
+        else
+            expected = Expected(function, k, NextLineCall(calls, n));
         EXPECT_EQ(faulty.ReportTags(), expected.tags);
         std::vector<std::string> expectedBoxes;
         if (!expected.box.empty())

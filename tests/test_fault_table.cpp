@@ -58,6 +58,9 @@ MLC 720 | NZ | F - Error during realloc.
 MLC 740 | F  | F - Error during lineGetID.
 MLC 760 | F  | F - Error playing zap message.
 MLC 780 | NN | S - Error hanging up line.
+MLC 800 | Z  | W - Error writing EventLog.txt.
+LGC 300 | Z  | W - Error writing Calls Received.txt.
+OSS 300 | Z  | W - Error writing EventLog.txt.
 )";
 
 // The player's plain boxes (no owner, no caption, no icon), and the main dialog's own boxes of
@@ -120,6 +123,7 @@ enum Follows {
     kGivesUp,         // discovery returns -1; start-up reports "OID 320" and shuts down
     kPassesOver,      // the device is passed over, the next one opened, the program goes on
     kGoesOn,          // the program goes on and handles the blocked call
+    kRecordLost,      // the program goes on and plays the message; the call's record is lost
     kReleaseGoesOn,   // the user's exit shuts down; the release steps go on past the failure
     kDiesAfterReport, // an unhandled exception: reports, then the system ends the process
 };
@@ -140,9 +144,9 @@ void Standard() {
 }
 
 // Faults armed once the program runs, so that start-up's own calls do not count.
-void ArmAt(uint64_t ms, const char *function, int64_t result, int nth = 1) {
-    std::string name = function;
-    At(ms, [name, result, nth] { sim::FailCall(name, result, nth); });
+void ArmAt(uint64_t ms, const char *function, int64_t result, int nth = 1, const char *text = "") {
+    std::string name = function, only = text;
+    At(ms, [name, result, nth, only] { sim::FailCall(name, result, nth, only); });
 }
 
 const uint64_t kBeforeCall = 1500;    // screening is on, the call has not come yet
@@ -193,7 +197,7 @@ const FaultCase kCases[] = {
          Standard();
          remove("Block.txt");
      },
-     {{"OID 300", "0"}},
+     {{"OID 300", "0", "", "2"}},
      kShutsDown},
     {"registration refused",
      [] {
@@ -446,6 +450,27 @@ const FaultCase kCases[] = {
      kShutsDown,
      {"plain Error closing wave device."},
      {{"waveout", 1}}},
+    {"disk full for a line message's line",
+     [] {
+         Standard();
+         ArmAt(kBeforeCall, "_write", ERROR_DISK_FULL);
+     },
+     {{"MLC 800", "-1", "", V(ERROR_DISK_FULL)}},
+     kGoesOn},
+    {"the call's record not committed",
+     [] {
+         Standard();
+         ArmAt(kBeforeCall, "_commit", ERROR_IO_DEVICE, 1, "Calls Received.txt");
+     },
+     {{"LGC 300", "-1", "", V(ERROR_IO_DEVICE)}},
+     kRecordLost},
+    {"disk full for the start line",
+     [] {
+         Standard();
+         ArmAt(500, "_write", ERROR_DISK_FULL);
+     },
+     {{"OSS 300", "-1", "", V(ERROR_DISK_FULL)}},
+     kGoesOn},
     {"200 numbers to accept",
      [] {
          Standard();
@@ -591,6 +616,11 @@ void CheckWhatFollows(const FaultCase &c, const ProgramRun &run) {
         EXPECT_TRUE(exitPressed);
         EXPECT_NE(Find(run.callsLog, "Blocked"), std::string::npos);
         break;
+    case kRecordLost:
+        EXPECT_TRUE(exitPressed);
+        EXPECT_EQ(run.callsLog, "");
+        EXPECT_NE(Find(run.journal, "] waveOutWrite("), std::string::npos);
+        break;
     case kReleaseGoesOn: {
         EXPECT_TRUE(exitPressed);
         size_t report = Find(run.journal, "] lineDrop(");
@@ -626,7 +656,7 @@ TEST_F(FaultTableTest, EveryPlaceOfTheCheckTableHasACase) {
         visited.insert(c.plainBoxes.begin(), c.plainBoxes.end());
     }
     std::vector<CheckRow> rows = ParseCheckTable();
-    EXPECT_EQ(rows.size(), 32u);
+    EXPECT_EQ(rows.size(), 35u);
     for (const CheckRow &row : rows)
         EXPECT_EQ(visited.count(row.tag), 1u) << row.tag << " has no case";
     for (const char *place : kPlainPlaces)

@@ -5,8 +5,10 @@
 #include "screening/screening.h"
 #include "support.h"
 
+#include <stdlib.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -284,25 +286,52 @@ TEST_F(ListsTest, MissingAcceptFileLeavesTheListEmptySilently) {
     LoadAcceptList();
     EXPECT_EQ(g_state.acceptCount, 0);
     EXPECT_EQ(g_state.acceptFile, nullptr);
+    // A device in its place is no file either: refused at once, not read for ever.
+    ASSERT_EQ(symlink("/dev/zero", kAcceptFile), 0);
+    LoadAcceptList();
+    EXPECT_EQ(g_state.acceptCount, 0);
     EXPECT_TRUE(sim::MessageBoxes().empty());
     fflush(g_state.eventLog);
     EXPECT_EQ(test::ReadFile("EventLog.txt"), "");
 }
 
-TEST_F(ListsTest, MissingBlockFileIsReportedAndFails) {
+TEST_F(ListsTest, BlockFileThatIsNoFileIsReportedAndFails) {
+    // As on Windows: the last error tells a missing file from a folder; a device or a FIFO is
+    // refused like a folder, at once.
+    const struct {
+        const char *what;
+        const char *make; // a shell command, or null for no file at all
+        const char *gle;
+    } cases[] = {
+        {"missing", nullptr, "2"},
+        {"folder", "mkdir 'Block.txt'", "5"},
+        {"device", "ln -s /dev/zero 'Block.txt'", "5"},
+        {"fifo", "mkfifo 'Block.txt'", "5"},
+    };
     test::OpenLogs();
-    sim::SetLastErrorValue(0);
-    EXPECT_EQ(LoadBlockList(), -1);
-    EXPECT_EQ(g_state.blockCount, 0);
-    EXPECT_EQ(g_state.blockFile, nullptr);
-    const std::string report = "Mon Dec 07 14:47:28 2026\n"
-                               "Ringward: 0, OID 300: F - Error opening Block.txt file.\nGLE = 0";
-    EXPECT_EQ(test::ReadFile("EventLog.txt"), report + "\n\n");
-    ASSERT_EQ(sim::MessageBoxes().size(), 1u);
-    EXPECT_EQ(sim::MessageBoxes()[0].text, report);
-    EXPECT_EQ(sim::MessageBoxes()[0].owner, nullptr); // a failure report, not the dialog's box
-    EXPECT_EQ(sim::MessageBoxes()[0].caption, "Ringward");
-    EXPECT_EQ(sim::MessageBoxes()[0].style, kBoxStyle);
+    std::string log;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(system("rm -rf 'Block.txt'"), 0);
+        if (c.make) {
+            ASSERT_EQ(system(c.make), 0);
+        }
+        sim::ClearMessageBoxes();
+        sim::SetLastErrorValue(0);
+        EXPECT_EQ(LoadBlockList(), -1);
+        EXPECT_EQ(g_state.blockCount, 0);
+        EXPECT_EQ(g_state.blockFile, nullptr);
+        const std::string report = "Mon Dec 07 14:47:28 2026\nRingward: 0, OID 300: F - Error "
+                                   "opening Block.txt file.\nGLE = " +
+                                   std::string(c.gle);
+        log += report + "\n\n";
+        ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+        EXPECT_EQ(sim::MessageBoxes()[0].text, report);
+        EXPECT_EQ(sim::MessageBoxes()[0].owner, nullptr); // a failure report, not the dialog's
+        EXPECT_EQ(sim::MessageBoxes()[0].caption, "Ringward");
+        EXPECT_EQ(sim::MessageBoxes()[0].style, kBoxStyle);
+    }
+    EXPECT_EQ(test::ReadFile("EventLog.txt"), log);
 }
 
 TEST_F(ListsTest, EmptyBlockFileGivesNoEntries) {
@@ -314,12 +343,19 @@ TEST_F(ListsTest, EmptyBlockFileGivesNoEntries) {
 }
 
 TEST_F(ListsTest, ReadErrorEndsTheFileLikeItsEnd) {
-    // A directory opens for reading here, but every read of it fails.
-    ASSERT_EQ(mkdir(kBlockFile, 0755), 0);
+    // Longer than one buffer of the stream, so that the second read of the file fails.
+    std::string content = "800555\n";
+    for (int i = 0; i < 150; i++)
+        content += "// " + std::string(126, 'x') + "\n";
+    content += "900\n";
+    test::WriteFile(kBlockFile, content);
+    sim::FailCall("_read", ERROR_READ_FAULT, 2, kBlockFile);
     g_state.blockCount = 7;
     EXPECT_EQ(LoadBlockList(), 0);
-    EXPECT_EQ(g_state.blockCount, 0);
+    EXPECT_EQ(BlockEntries(), (std::vector<BlockEntry>{{"800555", ""}}));
     EXPECT_EQ(g_state.blockFile, nullptr);
+    EXPECT_EQ(sim::CallsTo("_read").size(), 2u);
+    EXPECT_TRUE(sim::MessageBoxes().empty());
 }
 
 TEST_F(ListsTest, DuplicatesAreKeptAndTheFirstMatchDecides) {

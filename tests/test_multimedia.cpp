@@ -44,13 +44,17 @@ struct OpenCase {
 };
 
 TEST_F(MmioTest, OpenFailuresGiveThePlatformsCodes) {
-    ASSERT_EQ(system("mkdir sub && touch sub/there.wav"), 0);
+    ASSERT_EQ(system("mkdir sub && touch sub/there.wav && mkfifo fifo.wav"), 0);
     const OpenCase cases[] = {
         {"missing.wav", MMIOERR_FILENOTFOUND, ERROR_FILE_NOT_FOUND},
         {"", MMIOERR_FILENOTFOUND, ERROR_FILE_NOT_FOUND},
         {"nowhere/x.wav", MMIOERR_PATHNOTFOUND, ERROR_PATH_NOT_FOUND},
         {"sub/there.wav/x.wav", MMIOERR_PATHNOTFOUND, ERROR_PATH_NOT_FOUND},
         {"sub", MMIOERR_ACCESSDENIED, ERROR_ACCESS_DENIED},
+        // Only files are messages: these would never end, or wait for a writer.
+        {"/dev/zero", MMIOERR_ACCESSDENIED, ERROR_ACCESS_DENIED},
+        {"/dev/urandom", MMIOERR_ACCESSDENIED, ERROR_ACCESS_DENIED},
+        {"fifo.wav", MMIOERR_ACCESSDENIED, ERROR_ACCESS_DENIED},
     };
     for (const OpenCase &c : cases) {
         MMIOINFO info = {};

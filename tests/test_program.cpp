@@ -113,7 +113,7 @@ TEST_F(ProgramTest, StartupFailuresShowTheirMessageAndEndWithZero) {
          "text=\"Error opening calls received file.  Shutting down.\""},
         {"missing block list", [] { remove("Block.txt"); }, "",
          "box owner=none caption=\"Ringward\" style=0x10010 text=\"Mon Dec 07 14:47:28 "
-         "2026\\nRingward: 0, OID 300: F - Error opening Block.txt file.\\nGLE = 0\""},
+         "2026\\nRingward: 0, OID 300: F - Error opening Block.txt file.\\nGLE = 2\""},
         {"no modem", [] {}, "machine none\n",
          "box owner=none caption=\"Ringward\" style=0x10010 text=\"Mon Dec 07 14:47:28 "
          "2026\\nRingward: 0, IVM 580: F - No Agere voice modem found or voice modem "
@@ -153,15 +153,53 @@ TEST_F(ProgramTest, BadScriptsAndOptionsAreRefusedWithCode2) {
     const BadRun cases[] = {
         {"bad line", "at x press start\n", "",
          "ringward: script.txt:1: a time is needed: \"at SECONDS\" or \"+SECONDS\"\n"},
-        {"unknown action", "at 1 dance\n", "", "ringward: line 1: unknown action \"dance\"\n"},
+        {"unknown action", "at 1 dance\n", "",
+         "ringward: script.txt:1: unknown action \"dance\"\n"},
+        {"mistyped fail", "at 1 fail lineAnwser 0\n", "",
+         "ringward: script.txt:1: fail: lineAnwser is not a platform function that can fail\n"},
+        {"no time at all", "at nan press start\n", "",
+         "ringward: script.txt:1: a time is needed: \"at SECONDS\" or \"+SECONDS\"\n"},
+        {"endless script", "", "--script /dev/zero", "ringward: /dev/zero is not a regular file\n"},
+        {"script that waits", "", "--script fifo", "ringward: fifo is not a regular file\n"},
+        {"folder for a script", "", "--script .", "ringward: . is a folder, not a file\n"},
+        {"endless machine", "", "--machine /dev/zero",
+         "ringward: --machine /dev/zero is not a regular file\n"},
         {"script ends early", "at 1 press start\n", "",
          "ringward: the script has ended, but the program is still running\n"},
         {"unknown option", "", "--colour", "ringward: unknown option --colour\n"},
     };
+    ASSERT_EQ(mkfifo("fifo", 0644), 0);
     for (const BadRun &c : cases) {
         EXPECT_EQ(Run(c.script, c.options), 2) << c.name;
         EXPECT_EQ(err.substr(0, strlen(c.error)), c.error) << c.name << "\n" << err;
     }
+}
+
+// A caller's name is one line of standard output however it is made, and a reader of that output
+// who goes away (a pipe into head) does not end the run.
+TEST_F(ProgramTest, NotesAreOneLineEachAndAClosedOutputDoesNotEndTheRun) {
+    test::WriteFile("script.txt", "boxes auto\nat 1 press start\n"
+                                  "at 2 call number=\"555-019-8811\" "
+                                  "name=\"PEST\\n[      9.000] Call 9 answered\\x1b[2J\"\n"
+                                  "at 60 press stop\nat 61 press exit\n");
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    close(pipeEnds[0]); // nobody reads: every note is written into a broken pipe
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeEnds[1], 1);
+        execl(RINGWARD_BINARY, RINGWARD_BINARY, "--script", "script.txt", (char *)nullptr);
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_NE(test::ReadFile("Calls Received.txt").find("Blocked"), std::string::npos);
+
+    EXPECT_EQ(Run(test::ReadFile("script.txt")), 0) << err;
+    EXPECT_NE(out.find("PEST\\n[      9.000] Call 9 answered\\x1B[2J"), std::string::npos) << out;
+    EXPECT_EQ(out.find("\n[      9.000]"), std::string::npos) << out;
 }
 
 } // namespace

@@ -41,15 +41,18 @@ TEST_F(RecordsTest, WithoutTheJournalCallsAreCountedAndFailuresStillInjected) {
     EXPECT_EQ(sim::MessageBoxes()[0].text, "Error opening wave device.");
 }
 
-TEST_F(RecordsTest, UnkeptBuffersAreThereOnlyWhilePlaying) {
+TEST_F(RecordsTest, UnkeptBuffersAreThereOnlyWhilePlayingAndNeverCopied) {
     sim::KeepPlayedBuffers(false);
-    size_t whilePlaying = 0;
-    sim::AddNoteListener([&whilePlaying](const std::string &note) {
+    size_t whilePlaying = 0, copied = 1;
+    sim::AddNoteListener([&whilePlaying, &copied](const std::string &note) {
         if (note.compare(0, 8, "playing ") == 0)
             whilePlaying = sim::PlayedBuffers().size();
+        if (note == "msg.wav played")
+            copied = sim::PlayedBuffers()[0].samples.size();
     });
     ASSERT_NE(PlayWaveMessage(0, "msg.wav"), 0u);
     EXPECT_EQ(whilePlaying, 1u);
+    EXPECT_EQ(copied, 0u);
     EXPECT_TRUE(sim::PlayedBuffers().empty());
 }
 

@@ -46,10 +46,11 @@ TEST(Script, RawMessagesFailuresAndUserActions) {
     sim::Script s = Parse("at 0 message LINE_CALLINFO 0x8000 0 to=call:2\n"
                           "at 0 message 12 7 LINEERR_OPERATIONFAILED\n"
                           "at 1 fail lineAnswer LINEERR_INVALCALLSTATE nth=2\n"
+                          "at 1 fail _write ERROR_DISK_FULL text=\"Calls Received.txt\"\n"
                           "at 2 press start\n"
                           "at 3 about\n"
                           "at 4 command 1\n");
-    ASSERT_EQ(s.events.size(), 6u);
+    ASSERT_EQ(s.events.size(), 7u);
     EXPECT_EQ(s.events[0].msg, (DWORD)LINE_CALLINFO);
     EXPECT_EQ(s.events[0].params[0], 0x8000u);
     EXPECT_EQ(s.events[0].target, sim::TARGET_CALL);
@@ -59,10 +60,13 @@ TEST(Script, RawMessagesFailuresAndUserActions) {
     EXPECT_EQ(s.events[2].function, "lineAnswer");
     EXPECT_EQ(s.events[2].result, (LONG)LINEERR_INVALCALLSTATE);
     EXPECT_EQ(s.events[2].nth, 2);
-    EXPECT_EQ(s.events[3].user, "press");
-    EXPECT_EQ(s.events[3].argument, "start");
-    EXPECT_EQ(s.events[4].user, "about");
-    EXPECT_EQ(s.events[5].argument, "1");
+    EXPECT_EQ(s.events[3].function, "_write");
+    EXPECT_EQ(s.events[3].result, ERROR_DISK_FULL);
+    EXPECT_EQ(s.events[3].text, "Calls Received.txt");
+    EXPECT_EQ(s.events[4].user, "press");
+    EXPECT_EQ(s.events[4].argument, "start");
+    EXPECT_EQ(s.events[5].user, "about");
+    EXPECT_EQ(s.events[6].argument, "1");
 }
 
 TEST(Script, MachineDescription) {
@@ -149,6 +153,29 @@ TEST(Script, BadLinesAreRefusedWithTheirLine) {
         {"machine /nonexistent/machine.txt", "1: machine: cannot read /nonexistent/machine.txt"},
         {"at -1 press start", "1: a time is needed: \"at SECONDS\" or \"+SECONDS\""},
         {"at 1", "1: nothing to do at that time"},
+        // Refused here, before any run starts, rather than when their time comes.
+        {"at nan press start", "1: a time is needed: \"at SECONDS\" or \"+SECONDS\""},
+        {"at 1e3 press start", "1: a time is needed: \"at SECONDS\" or \"+SECONDS\""},
+        {"+1000000000 press start\n+1 press stop", "2: that time is too far away"},
+        {"loop nan", "1: loop: needs seconds"},
+        {"loop 10\nat 20 press start",
+         "1: loop: shorter than the round of timed lines it repeats (the last at 20.000 s)"},
+        {"at 1 hangup 4294967297", "1: hangup: needs the call's number"},
+        {"at 1 call rings=2147483648", "1: call: unknown or bad setting rings"},
+        {"at 1 message LINE_REPLY 99999999999999999999 0", "1: message: bad parameter "
+                                                           "99999999999999999999"},
+        {"at 1 message LINE_REPLY 1 0 to=call:4294967297", "1: message: to= is line, call:N or a "
+                                                           "number"},
+        {"at 1 call name=\"\\xZZ\"", "1: \\x needs two hexadecimal digits"},
+        {"at 1 call name=\"\\q\"", "1: unknown escape \\q"},
+        {"at 1 fail lineAnwser LINEERR_NOMEM",
+         "1: fail: lineAnwser is not a platform function that can fail"},
+        {"at 1 fail lineDrop 0 file=x", "1: fail: only nth=N and text=TEXT may follow"},
+        {"at 1 dance", "1: unknown action \"dance\""},
+        {"at 1 press nothing", "1: press: start, stop, exit or a control id"},
+        {"at 1 command", "1: command: needs a command id"},
+        {"at 1 signal KILL", "1: signal: TERM or HUP"},
+        {"at 1 ok now", "1: ok: takes no argument"},
     };
     for (const BadLine &c : cases) {
         sim::Script script;

@@ -134,12 +134,10 @@ void CQuorvelDlg::OnStartStop() {
         button->SetWindowText(kStopCaption);
         __time64_t now = _time64(NULL);
         const char *timeText = _ctime64(&now);
-        if (g_state.eventLog) {
-            fprintf(g_state.eventLog, "\nStarting screening calls at %s",
-                    timeText ? timeText : "\n");
-            fflush(g_state.eventLog);
-        }
+        WriteLogEntry(EVENT_LOG, "OSS 300", "\nStarting screening calls at %s",
+                      timeText ? timeText : "\n");
         g_state.screening = 1;
+        ReportLogFailures(); // screening is on whether or not the line reached the log
     } else {
         g_state.screening = 0;
         button->SetWindowText(kStartCaption);

@@ -15,6 +15,14 @@ enum : int {
     kManufacturerSize = 64,
 };
 
+// The failed writes of one log (diagnostics): the place and the system error of a failure that
+// waits to be reported, and whether a report was made with no write of that log succeeding since.
+struct LogWrites {
+    const char *pendingTag; // null: nothing waits
+    DWORD pendingError;
+    int reported;
+};
+
 struct ScreeningState {
     int screening;       // 1 while the Start/Stop button reads "Stop screening calls" (dialog)
     int shutdownStarted; // latch of ShutdownAndExit; cleared once at start-up
@@ -47,6 +55,8 @@ struct ScreeningState {
 
     FILE *eventLog; // "EventLog.txt"; null when closed
     FILE *callsLog; // "Calls Received.txt"; null when closed
+    LogWrites eventLogWrites;
+    LogWrites callsLogWrites;
 
     CWnd *startStopButton; // control 1000 of the main dialog
     HWND mainWindow;       // the main dialog's window, owner of the dialog's own message boxes

@@ -51,10 +51,13 @@ static bool IsKnownCode(DWORD code) {
     }
 }
 
+// A report whose own entry cannot be written is still shown: the box is all the user gets, and
+// no second report follows.
 static void WriteReport(const char *text) {
     if (g_state.eventLog) {
-        fprintf(g_state.eventLog, "%s\n\n", text);
-        fflush(g_state.eventLog);
+        char entry[kLogEntrySize];
+        snprintf(entry, sizeof entry, "%s\n\n", text);
+        PlatformAppendEntry(g_state.eventLog, entry);
     }
     MessageBoxA(NULL, text, kDisplayName, kReportBoxStyle);
 }

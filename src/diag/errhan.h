@@ -1,6 +1,6 @@
 // Result checks and failure reports: ErrHan judges a value against a condition code, and on
 // failure appends a report to "EventLog.txt" and shows it in a message box. Also the report of
-// an unhandled exception.
+// an unhandled exception, and the writing of the two logs with the reports of their failures.
 #ifndef RINGWARD_ERRHAN_H
 #define RINGWARD_ERRHAN_H
 
@@ -32,5 +32,27 @@ int ErrHan(LONG *value, DWORD code, const char *tag, const char *message);
 
 // Reports an unhandled exception and lets the system's own handling follow.
 LONG WINAPI TopLevelExceptionFilter(EXCEPTION_POINTERS *pointers);
+
+// ---- The two logs -------------------------------------------------------------------------
+
+enum LogFile { EVENT_LOG, CALLS_LOG };
+
+enum : int { kLogEntrySize = kReportSize + 2 }; // the longest entry: a report and an empty line
+
+#if defined(__GNUC__)
+#define RW_PRINTF(f, a) __attribute__((format(printf, f, a)))
+#else
+#define RW_PRINTF(f, a)
+#endif
+
+// Appends one entry, formatted, to a log that is open (a closed one takes nothing), whole or
+// not at all. The first failure of a log is noted under tag, to be reported by
+// ReportLogFailures; once reported, that log's failures are silent until one of its writes
+// succeeds again. 0, or -1 after a failure.
+int WriteLogEntry(LogFile log, const char *tag, const char *format, ...) RW_PRINTF(3, 4);
+
+// Reports each log failure noted since the last call, with the system error that the failed
+// write left. The caller goes on: calls are still screened while their records are lost.
+void ReportLogFailures(void);
 
 #endif

@@ -23,6 +23,13 @@
 
 #include <stddef.h>
 
+// Appends text to a log stream and flushes it, which commits a stream opened with mode "c".
+// The text is whole in the file or absent: after a failed or short write, or a failed flush or
+// commit, the file is cut back to its length before, so that no later entry is glued to a
+// fragment. 0, or -1 after a failure with the system's error code as the last error. The same
+// on both sides: the run-time's own streams on Windows, the simulated ones elsewhere.
+int PlatformAppendEntry(FILE *log, const char *text);
+
 // Fixed parts of the TAPI 2.x records the program asks for.
 enum : DWORD {
     kLineCallInfoFixedSize = 324, // LINECALLINFO up to dwReceivingFlowspecOffset

@@ -123,10 +123,14 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_TOO_MANY_OPEN_FILES 4L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_READ_FAULT 30L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DISK_FULL 112L
+#define ERROR_IO_DEVICE 1117L
 #define ERROR_MORE_DATA 234L
 
 // ---- The run-time library's time functions ------------------------------------------------
@@ -137,7 +141,9 @@ struct tm *_localtime64(const __time64_t *timer);
 
 // The Windows run-time's fopen knows the mode letter "c": every fflush of that stream commits
 // the data to disk. glibc gives "c" another meaning, so fopen is routed through the platform,
-// which honours the letter the Windows way.
+// which honours the letter the Windows way. Like a Windows path, it names only regular files:
+// a folder, a device or a FIFO is refused, and the last error says why (2 for a missing file,
+// 3 for a missing folder on the way, 5 for a folder or anything that is not a file).
 FILE *PlatformFopen(const char *path, const char *mode);
 #define fopen PlatformFopen
 

@@ -3,6 +3,7 @@
 #include "screening/screening.h"
 
 #include "common/state.h"
+#include "diag/errhan.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -11,6 +12,7 @@ static const char kNoNumber[] = "N";
 static const char kNoName[] = "No CID Name";
 static const char kAnonMessage[] = "AnonCallerMessage.wav";
 static const char kZapMessage[] = "ZapMessage.wav";
+static const char kLogCallTag[] = "LGC 300"; // the record could not be written
 
 static int IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -175,6 +177,6 @@ void LogCall(const char *name, const char *number, const char *decision) {
     FormatCallTime(timeText);
     char record[kCallRecordSize];
     FormatCallRecord(record, sizeof record, timeText, name, number, decision);
-    fputs(record, g_state.callsLog);
-    fflush(g_state.callsLog);
+    // A record that cannot be written is taken back and reported later, by the line callback.
+    WriteLogEntry(CALLS_LOG, kLogCallTag, "%s", record);
 }

@@ -25,6 +25,7 @@ static const char kReallocMessage[] = "F - Error during realloc.";
 static bool Fails(LONG value, DWORD code, const char *tag, const char *message) {
     if (!ErrHan(&value, code, tag, message))
         return false;
+    ReportLogFailures(); // what the logs lost is told before the end
     ShutdownAndExit();
     return true;
 }
@@ -34,9 +35,9 @@ static void LogLineEvent(DWORD dwMsg, DWORD_PTR dwParam1, DWORD_PTR dwParam2) {
         return;
     char timeText[kCallTimeSize];
     FormatCallTime(timeText);
-    fprintf(g_state.eventLog, "%s LineCallback event: dwMsg = %d, dwParam1 = %d, dwParam2 = %d\n",
-            timeText, (int)dwMsg, (int)(DWORD)dwParam1, (int)(DWORD)dwParam2);
-    fflush(g_state.eventLog);
+    WriteLogEntry(EVENT_LOG, "MLC 800",
+                  "%s LineCallback event: dwMsg = %d, dwParam1 = %d, dwParam2 = %d\n", timeText,
+                  (int)dwMsg, (int)(DWORD)dwParam1, (int)(DWORD)dwParam2);
 }
 
 // A line may report a call whose far end has gone as disconnected and keep it so until it is
@@ -213,8 +214,10 @@ void CALLBACK LineCallback(DWORD hDevice, DWORD dwMsg, DWORD_PTR dwCallbackInsta
     (void)dwCallbackInstance;
     (void)dwParam3;
     LogLineEvent(dwMsg, dwParam1, dwParam2);
-    if (!g_state.screening)
+    if (!g_state.screening) {
+        ReportLogFailures();
         return;
+    }
 
     DWORD param1 = (DWORD)dwParam1;
     g_state.callProgress = NextCallProgress(dwMsg, param1, g_state.callProgress);
@@ -237,4 +240,6 @@ void CALLBACK LineCallback(DWORD hDevice, DWORD dwMsg, DWORD_PTR dwCallbackInsta
         OnReply((LONG)param1, (LONG)(DWORD)dwParam2);
         break;
     }
+    // Only once the steps are done: no box may open between an answer and its judgement.
+    ReportLogFailures();
 }

@@ -110,11 +110,40 @@ class Wine:
     def reg_add(self, prefix, key, name, value):
         result = self.run(prefix, ["reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value,
                                    "/f"])
-        check(result.returncode == 0, "reg add %s %s failed: %s" % (key, name, result.stdout))
+        check(result.returncode == 0, "reg add %s %s failed with status %d: %s"
+              % (key, name, result.returncode, result.stdout))
+
+    @staticmethod
+    def server_root(prefix):
+        """The folder of the prefix's wineserver. Debian's Wine makes one under $TMPDIR with a
+        random name and writes that name into the prefix's file "wineserver"; the server's
+        socket lies in it, in a folder named by the prefix's device and inode."""
+        try:
+            with open(os.path.join(prefix, "wineserver")) as f:
+                name = f.read().strip()
+        except OSError:
+            return None
+        return os.path.join(os.environ.get("TMPDIR", "/tmp"), name) if name else None
+
+    @staticmethod
+    def forget_server(prefix):
+        """A copied prefix must get a wineserver of its own. The copy names the template's
+        server folder, and a prefix made where the last one was deleted gets its inode back:
+        the two would share one socket, and a server of the test before, still shutting down,
+        would take this test's first command (a "reg add" then fails without a word)."""
+        try:
+            os.remove(os.path.join(prefix, "wineserver"))
+        except FileNotFoundError:
+            pass
 
     def stop_server(self, prefix):
-        subprocess.run([WINESERVER, "-k"], env=self.env(prefix), stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60)
+        """Ends the prefix's wineserver and waits until it has gone, then removes its folder."""
+        for option in ("-k", "-w"):
+            subprocess.run([WINESERVER, option], env=self.env(prefix), stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=60)
+        root = self.server_root(prefix)
+        if root:
+            shutil.rmtree(root, ignore_errors=True)
 
     def make_template(self, prefix):
         result = self.run(prefix, ["wineboot", "-i"], timeout=300)
@@ -129,6 +158,8 @@ class Wine:
         self.reg_add(prefix, r"HKCU\Software\Wine\X11 Driver", "Decorated", "N")
         self.reg_add(prefix, r"HKCU\Software\Wine\Drivers", "Audio", "alsa")
         subprocess.run([WINESERVER, "-w"], env=self.env(prefix), timeout=120)
+        self.stop_server(prefix)
+        self.forget_server(prefix)
 
 
 class Desktop:
@@ -218,6 +249,7 @@ class ProgramRun:
         self.prefix = os.path.join(self.scratch, "prefix")
         self.work = os.path.join(self.scratch, "work")
         subprocess.run(["cp", "-a", suite.template, self.prefix], check=True)
+        self.wine.forget_server(self.prefix)
         os.makedirs(self.work)
         shutil.copy(suite.exe, self.work)
         if with_test_dll:
@@ -722,14 +754,47 @@ TESTS = [test_no_modem, test_unwritable_event_log, test_screening_session, test_
 # ---- Building and the suite -------------------------------------------------------------
 
 
-def can_run_32_bit():
+PROBE_32_BIT = "int main(void) { return 0; }\n"
+
+
+def kernel_runs_32_bit():
+    """Whether this kernel runs 32-bit x86 programs, told by a static 32-bit Linux program (no
+    library of the machine involved); None when no such program can be built here."""
+    with tempfile.TemporaryDirectory(prefix="ringward-probe-") as scratch:
+        source, program = os.path.join(scratch, "probe.c"), os.path.join(scratch, "probe")
+        with open(source, "w") as f:
+            f.write(PROBE_32_BIT)
+        try:
+            built = subprocess.run(["gcc", "-m32", "-static", source, "-o", program],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                   timeout=120).returncode == 0
+            if not built:
+                return None
+            return subprocess.run([program], timeout=30).returncode == 0
+        except OSError:  # no compiler, or the kernel refuses the program's format
+            return None if not os.path.exists(program) else False
+
+
+def why_not_32_bit():
+    """None when 32-bit Windows programs run under Wine here; otherwise why not, truly: the
+    kernel, or the 32-bit half of Wine."""
+    if os.environ.get("RINGWARD_WITHOUT_WINE32") == "1":
+        return "RINGWARD_WITHOUT_WINE32=1 leaves the 32-bit half of Wine out"
+    kernel = kernel_runs_32_bit()
+    if kernel is False:
+        return "this kernel cannot run 32-bit programs"
     if not os.access(WINE32_LOADER, os.X_OK):
-        return False
+        return "wine32 (the 32-bit half of Wine) is not installed"
     try:
-        return subprocess.run([WINE32_LOADER, "--version"], stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, timeout=30).returncode == 0
+        started = subprocess.run([WINE32_LOADER, "--version"], stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL, timeout=30).returncode == 0
     except OSError:
-        return False
+        started = False
+    if not started:
+        return "wine32 is installed but does not start" + (
+            "" if kernel else " (whether this kernel runs 32-bit programs is unknown: "
+            "gcc -m32 -static did not build)")
+    return None
 
 
 def build(arch, build_dir):
@@ -764,10 +829,10 @@ def main(argv, tests=None):
             return 1
     arch = args.arch
     if not arch:
-        arch = "i686" if can_run_32_bit() else "x86_64"
-        if arch == "x86_64":
-            print("wine tests: this machine cannot run 32-bit programs under Wine; testing the "
-                  "64-bit build of the same sources")
+        reason = why_not_32_bit()
+        arch = "x86_64" if reason else "i686"
+        if reason:
+            print("wine tests: %s; testing the 64-bit build of the same sources" % reason)
     if not os.access(WINE64_LOADER if arch == "x86_64" else WINE32_LOADER, os.X_OK):
         print("wine tests: Wine for %s is not installed" % arch, file=sys.stderr)
         return 1

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 
 #include <functional>
+#include <string>
 
 namespace sim {
 
@@ -33,6 +34,15 @@ bool CallIdleEndHandler();
 
 // The handle of the system DLL of that name the machine has ("ntdll.dll"), or 0.
 uintptr_t SystemModuleHandle(const char *name);
+
+// The run-time's files (files.cpp), shared with the multimedia files.
+// A Windows name as a path here: backslashes between folders become slashes.
+std::string LocalPath(const char *name);
+// Opens path with the open(2) flags given, but only if it is a regular file: a folder (EISDIR),
+// a device or a FIFO (ENODEV) is refused, and opening one never blocks. The descriptor, or -1.
+int OpenRegularFile(const std::string &path, int flags);
+// The Windows system error code for what errno says of an open, a read or a write of path.
+DWORD SystemErrorFor(int error, const std::string &path);
 
 // Called after the exception filter when the process dies of a fatal signal (only
 // async-signal-safe work: the terminal display restores the terminal with it).

@@ -5,6 +5,7 @@
 #include "platform/sim/records.h"
 #include "platform/sim/sim.h"
 
+#include <assert.h>
 #include <map>
 #include <sstream>
 
@@ -14,6 +15,7 @@ namespace {
 struct PendingFault {
     int countdown; // calls of the function still to pass before the fault
     int64_t result;
+    std::string text; // only calls with this text argument count; empty: every call
 };
 struct JournalState {
     std::vector<ApiCall> calls;
@@ -27,10 +29,11 @@ JournalState &J() {
     static JournalState state;
     return state;
 }
-} // namespace
 
-int64_t TypicalError(const std::string &function) {
-    static const std::map<std::string, int64_t> errors = {
+// Every journalled function, with the error it usually gives (-1 for the window system's, whose
+// failures the program does not judge).
+const std::map<std::string, int64_t> &Functions() {
+    static const std::map<std::string, int64_t> functions = {
         {"lineInitializeExA", (int64_t)(LONG)LINEERR_NODRIVER},
         {"lineNegotiateAPIVersion", (int64_t)(LONG)LINEERR_INCOMPATIBLEAPIVERSION},
         {"lineGetDevCapsA", (int64_t)(LONG)LINEERR_OPERATIONFAILED},
@@ -50,6 +53,7 @@ int64_t TypicalError(const std::string &function) {
         {"mmioRead", -1},
         {"mmioAscend", MMIOERR_CANNOTSEEK},
         {"mmioClose", MMIOERR_CANNOTCLOSE},
+        {"waveOutGetNumDevs", -1},
         {"waveOutOpen", MMSYSERR_ALLOCATED},
         {"waveOutPrepareHeader", MMSYSERR_NOMEM},
         {"waveOutWrite", MMSYSERR_INVALHANDLE},
@@ -58,13 +62,58 @@ int64_t TypicalError(const std::string &function) {
         {"waveOutClose", WAVERR_STILLPLAYING},
         {"calloc", 0},
         {"realloc", 0},
+        {"free", -1},
+        // The run-time's streams: the result is the system error the failure leaves.
+        {"_read", ERROR_READ_FAULT},
+        {"_write", ERROR_DISK_FULL},
+        {"_commit", ERROR_IO_DEVICE},
+        {"fflush", ERROR_DISK_FULL},
+        {"GetModuleHandleA", -1},
+        {"LoadStringA", -1},
+        {"LoadIconA", -1},
+        {"LoadIconW", -1},
+        {"InitCommonControls", -1},
+        {"DialogBoxParamA", -1},
+        {"EndDialog", -1},
+        {"GetDlgItem", -1},
+        {"GetDlgCtrlID", -1},
+        {"IsWindow", -1},
+        {"GetWindowTextA", -1},
+        {"SetWindowTextA", -1},
+        {"SendMessageA", -1},
+        {"PostMessageA", -1},
+        {"DefWindowProcA", -1},
+        {"IsIconic", -1},
+        {"GetClientRect", -1},
+        {"GetSystemMetrics", -1},
+        {"GetSystemMenu", -1},
+        {"AppendMenuA", -1},
+        {"BeginPaint", -1},
+        {"EndPaint", -1},
+        {"DrawIcon", -1},
+        // A console program's thread and the system's version: the error left to GetLastError.
+        {"PostThreadMessageA", ERROR_INVALID_THREAD_ID},
+        {"SetTimer", ERROR_NOT_ENOUGH_MEMORY},
+        {"KillTimer", ERROR_INVALID_PARAMETER},
+        {"SetConsoleCtrlHandler", ERROR_INVALID_PARAMETER},
+        {"GetProcAddress", ERROR_PROC_NOT_FOUND},
     };
-    auto it = errors.find(function);
-    return it == errors.end() ? -1 : it->second;
+    return functions;
+}
+} // namespace
+
+int64_t TypicalError(const std::string &function) {
+    auto it = Functions().find(function);
+    return it == Functions().end() ? -1 : it->second;
+}
+
+bool IsJournalled(const std::string &function) {
+    return Functions().count(function) == 1;
 }
 
 bool Enter(const char *function, std::initializer_list<uint64_t> args, const char *text,
            int64_t *result) {
+    assert(IsJournalled(function)); // scripts may name it in a "fail" line: list it above
     JournalState &j = J();
     if (j.keep) {
         j.calls.push_back(
@@ -79,6 +128,8 @@ bool Enter(const char *function, std::initializer_list<uint64_t> args, const cha
     }
     auto range = j.faults.equal_range(function);
     for (auto it = range.first; it != range.second; ++it) {
+        if (!it->second.text.empty() && it->second.text != (text ? text : ""))
+            continue;
         if (--it->second.countdown == 0) {
             *result = it->second.result;
             j.faults.erase(it);
@@ -130,8 +181,8 @@ std::string JournalText() {
     return out.str();
 }
 
-void FailCall(const std::string &function, int64_t result, int nth) {
-    J().faults.insert({function, PendingFault{nth, result}});
+void FailCall(const std::string &function, int64_t result, int nth, const std::string &text) {
+    J().faults.insert({function, PendingFault{nth, result, text}});
 }
 
 void FailNthCall(int nth) {

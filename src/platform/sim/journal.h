@@ -11,6 +11,9 @@ namespace sim {
 
 // The platform's usual error for each journalled function, used by FailNthCall.
 int64_t TypicalError(const std::string &function);
+// Whether function is one of the journalled platform functions, those a fault can be injected
+// into.
+bool IsJournalled(const std::string &function);
 
 // Called at the start of a simulated function: records the call (its result is filled in by
 // Finish) and returns true, with *result set, when a failure is injected for it.

@@ -1,4 +1,4 @@
-// Multimedia file I/O of the simulated machine: real files opened for reading, and the RIFF
+// Multimedia file I/O of the simulated machine: regular files opened for reading, and the RIFF
 // chunk navigation (descend, read, ascend) that WAVE files are read with.
 #include "platform/sim/internal.h"
 #include "platform/sim/journal.h"
@@ -8,7 +8,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <map>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -37,67 +36,32 @@ OpenFile *Find(HMMIO hmmio) {
     return it == M().files.end() ? nullptr : &it->second;
 }
 
-// Windows names may use backslashes between folders.
-std::string LocalPath(const char *name) {
-    std::string path = name;
-    for (char &c : path)
-        if (c == '\\')
-            c = '/';
-    return path;
-}
-
-bool FolderOfExists(const std::string &path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return true;
-    struct stat st;
-    std::string folder = path.substr(0, slash == 0 ? 1 : slash);
-    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// The platform's error for a file that would not open, and the system error left behind.
-UINT OpenErrorFor(int error, const std::string &path, DWORD *systemError) {
-    switch (error) {
-    case ENOENT:
-        if (FolderOfExists(path)) {
-            *systemError = ERROR_FILE_NOT_FOUND;
-            return MMIOERR_FILENOTFOUND;
-        }
-        *systemError = ERROR_PATH_NOT_FOUND;
+// The platform's error for a file that would not open, from the system error it leaves.
+UINT OpenErrorFor(DWORD systemError) {
+    switch (systemError) {
+    case ERROR_FILE_NOT_FOUND:
+        return MMIOERR_FILENOTFOUND;
+    case ERROR_PATH_NOT_FOUND:
         return MMIOERR_PATHNOTFOUND;
-    case ENOTDIR:
-        *systemError = ERROR_PATH_NOT_FOUND;
-        return MMIOERR_PATHNOTFOUND;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-        *systemError = ERROR_ACCESS_DENIED;
+    case ERROR_ACCESS_DENIED:
         return MMIOERR_ACCESSDENIED;
-    case EMFILE:
-    case ENFILE:
-        *systemError = 4; // ERROR_TOO_MANY_OPEN_FILES
+    case ERROR_TOO_MANY_OPEN_FILES:
         return MMIOERR_TOOMANYOPENFILES;
-    case ENOMEM:
-        *systemError = ERROR_NOT_ENOUGH_MEMORY;
+    case ERROR_NOT_ENOUGH_MEMORY:
         return MMIOERR_OUTOFMEMORY;
     default:
-        *systemError = ERROR_INVALID_PARAMETER;
         return MMIOERR_CANNOTOPEN;
     }
 }
 
-// Opens path for reading; a folder is refused as Windows refuses it. 0 or the error.
+// Opens path for reading, a regular file only: a folder, a device or a FIFO is refused as
+// Windows refuses a folder. 0 or the error.
 UINT OpenForReading(const std::string &path, int *fd, DWORD *systemError) {
-    *fd = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (*fd < 0)
-        return OpenErrorFor(path.empty() ? ENOENT : errno, path, systemError);
-    struct stat st;
-    if (fstat(*fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        close(*fd);
-        *fd = -1;
-        return OpenErrorFor(EISDIR, path, systemError);
-    }
-    return 0;
+    *fd = sim::OpenRegularFile(path, O_RDONLY);
+    if (*fd >= 0)
+        return 0;
+    *systemError = sim::SystemErrorFor(errno, path);
+    return OpenErrorFor(*systemError);
 }
 
 // Reads up to size bytes at the file's position and moves past them; -1 on an error.
@@ -227,7 +191,7 @@ HMMIO WINAPI mmioOpenA(LPSTR pszFileName, LPMMIOINFO pmmioinfo, DWORD fdwOpen) {
     UINT error = MMIOERR_CANNOTOPEN; // only reading is offered here
     DWORD systemError = ERROR_ACCESS_DENIED;
     int fd = -1;
-    std::string path = LocalPath(pszFileName ? pszFileName : "");
+    std::string path = sim::LocalPath(pszFileName);
     if ((fdwOpen & kAccessMask) == MMIO_READ)
         error = OpenForReading(path, &fd, &systemError);
     if (error != 0) {

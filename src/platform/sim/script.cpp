@@ -1,15 +1,27 @@
 // Reading scripts of the simulated machine. Portable standard C++.
 #include "platform/sim/script.h"
 
+#include "platform/sim/journal.h"
+
 #include <algorithm>
+#include <errno.h>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <stdint.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 namespace sim {
 
 namespace {
+
+const uint64_t kMaxScriptBytes = 8u << 20; // far more than any script: /dev/zero is no script
+const size_t kReadChunk = 16384;
+const double kMaxSeconds = 1e9;      // a time or a length: some 30 years
+const int64_t kMaxCount = INT32_MAX; // rings, call numbers, nth
+const int64_t kMaxDword = UINT32_MAX;
 
 struct Word {
     std::string key;   // before "=", or empty
@@ -21,6 +33,7 @@ struct Parser {
     std::string baseDir;
     std::string error;
     int line = 0;
+    int loopLine = 0;
     uint64_t lastAtMs = 0;
 
     bool Fail(const std::string &what) {
@@ -39,37 +52,43 @@ int HexDigit(char c) {
     return -1;
 }
 
-// Reads a quoted text starting at text[i] (the quote); false when it does not end.
-bool ReadQuoted(const std::string &text, size_t &i, std::string &out) {
+// Reads a quoted text starting at text[i] (the quote). "" when it is well formed, else what is
+// wrong with it.
+std::string ReadQuoted(const std::string &text, size_t &i, std::string &out) {
     char quote = text[i++];
     while (i < text.size() && text[i] != quote) {
         char c = text[i++];
-        if (quote == '\'' || c != '\\' || i >= text.size()) {
+        if (quote == '\'' || c != '\\') {
             out += c;
             continue;
         }
-        char e = text[i++];
+        char e = i < text.size() ? text[i++] : '\0';
         if (e == 'n')
             out += '\n';
         else if (e == 'r')
             out += '\r';
         else if (e == 't')
             out += '\t';
+        else if (e == '"' || e == '\\')
+            out += e;
         else if (e == 'x' && i + 1 < text.size() && HexDigit(text[i]) >= 0 &&
                  HexDigit(text[i + 1]) >= 0) {
             out += (char)(HexDigit(text[i]) * 16 + HexDigit(text[i + 1]));
             i += 2;
-        } else
-            out += e;
+        } else if (e == 'x')
+            return "\\x needs two hexadecimal digits";
+        else
+            return std::string("unknown escape \\") + (e ? std::string(1, e) : "");
     }
     if (i >= text.size())
-        return false;
+        return "a quoted text does not end";
     i++; // the closing quote
-    return true;
+    return "";
 }
 
-// Splits a line into words; a word may be key=value, and either part may be quoted.
-bool SplitWords(const std::string &text, std::vector<Word> &words) {
+// Splits a line into words; a word may be key=value, and either part may be quoted. "" or what
+// is wrong with the line.
+std::string SplitWords(const std::string &text, std::vector<Word> &words) {
     size_t i = 0;
     while (i < text.size()) {
         if (text[i] == ' ' || text[i] == '\t' || text[i] == '\r') {
@@ -82,8 +101,9 @@ bool SplitWords(const std::string &text, std::vector<Word> &words) {
         std::string *part = &word.value;
         while (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '\r') {
             if (text[i] == '"' || text[i] == '\'') {
-                if (!ReadQuoted(text, i, *part))
-                    return false;
+                std::string wrong = ReadQuoted(text, i, *part);
+                if (!wrong.empty())
+                    return wrong;
             } else if (text[i] == '=' && part == &word.value && word.key.empty()) {
                 word.key = word.value;
                 word.value.clear();
@@ -94,29 +114,48 @@ bool SplitWords(const std::string &text, std::vector<Word> &words) {
         }
         words.push_back(word);
     }
-    return true;
+    return "";
 }
 
+// A whole number, decimal, negative or 0x hexadecimal, that fits 64 bits.
 bool ParseNumber(const std::string &word, int64_t *value) {
     if (word.empty())
         return false;
     char *end = nullptr;
+    errno = 0;
     long long parsed = strtoll(word.c_str(), &end, 0);
-    if (*end != '\0') {
-        // Large hexadecimal codes such as 0x8000004D do not fit a signed parse's sign rules.
-        unsigned long long u = strtoull(word.c_str(), &end, 0);
-        if (*end != '\0')
-            return false;
-        parsed = (long long)u;
-    }
+    if (*end != '\0' || errno == ERANGE)
+        return false;
     *value = parsed;
     return true;
 }
 
+bool ParseInRange(const std::string &word, int64_t lowest, int64_t highest, int64_t *value) {
+    return ParseNumber(word, value) && *value >= lowest && *value <= highest;
+}
+
+std::string SecondsText(uint64_t ms) {
+    char text[32];
+    snprintf(text, sizeof text, "%llu.%03llu s", (unsigned long long)(ms / 1000),
+             (unsigned long long)(ms % 1000));
+    return text;
+}
+
+// Seconds as a plain decimal, such as 2 or 0.25: no sign, no exponent, no "nan" or "inf".
 bool ParseSeconds(const std::string &word, uint64_t *ms) {
-    char *end = nullptr;
-    double seconds = strtod(word.c_str(), &end);
-    if (word.empty() || *end != '\0' || seconds < 0 || seconds > 1e9)
+    size_t digits = 0, points = 0;
+    for (char c : word) {
+        if (c >= '0' && c <= '9')
+            digits++;
+        else if (c == '.')
+            points++;
+        else
+            return false;
+    }
+    if (digits == 0 || points > 1)
+        return false;
+    double seconds = strtod(word.c_str(), nullptr);
+    if (seconds > kMaxSeconds)
         return false;
     *ms = (uint64_t)(seconds * 1000.0 + 0.5);
     return true;
@@ -158,6 +197,9 @@ const std::map<std::string, int64_t> &ResultNames() {
         {"ERROR_ACCESS_DENIED", ERROR_ACCESS_DENIED},
         {"ERROR_INVALID_HANDLE", ERROR_INVALID_HANDLE},
         {"ERROR_MORE_DATA", ERROR_MORE_DATA},
+        {"ERROR_READ_FAULT", ERROR_READ_FAULT},
+        {"ERROR_DISK_FULL", ERROR_DISK_FULL},
+        {"ERROR_IO_DEVICE", ERROR_IO_DEVICE},
     };
     return names;
 }
@@ -318,7 +360,7 @@ bool ParseFormats(const std::string &list, WaveDeviceDescription &described) {
             int64_t number;
             if (part == "pcm")
                 number = WAVE_FORMAT_PCM;
-            else if (!ParseNumber(part, &number) || number < 0)
+            else if (!ParseInRange(part, 0, kMaxDword, &number))
                 return false;
             fields.push_back((uint32_t)number);
         }
@@ -364,16 +406,10 @@ bool ParseMachine(Parser &p, const std::vector<Word> &words) {
     std::string path = words[1].value;
     if (!path.empty() && path[0] != '/' && !p.baseDir.empty())
         path = p.baseDir + "/" + path;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return p.Fail("machine: cannot read " + path);
-    std::stringstream content;
-    content << in.rdbuf();
-    Parser inner;
-    inner.script = p.script;
-    inner.baseDir = p.baseDir;
-    if (!ParseLines(inner, content.str(), true))
-        return p.Fail("in " + path + " line " + inner.error);
+    std::string error;
+    if (!ParseMachineFile(path, p.baseDir, &machine, &error))
+        return p.Fail("machine: " + error);
+    machine.given = true;
     return true;
 }
 
@@ -391,9 +427,9 @@ bool ParseCall(Parser &p, const std::vector<Word> &words, size_t first, ScriptEv
         } else if (w.key == "name") {
             call.nameDelivered = w.value != "none";
             call.name = call.nameDelivered ? w.value : "";
-        } else if (w.key == "rings" && ParseNumber(w.value, &number) && number >= 1)
+        } else if (w.key == "rings" && ParseInRange(w.value, 1, kMaxCount, &number))
             call.rings = (int)number;
-        else if (w.key == "device" && ParseNumber(w.value, &number) && number >= 0)
+        else if (w.key == "device" && ParseInRange(w.value, 0, kMaxDword, &number))
             call.device = (DWORD)number;
         else if (w.key == "hangup-after") {
             uint64_t ms;
@@ -417,10 +453,10 @@ bool ParseRawMessage(Parser &p, const std::vector<Word> &words, size_t first, Sc
             if (w.value == "line")
                 event.target = TARGET_LINE;
             else if (w.value.compare(0, 5, "call:") == 0 &&
-                     ParseNumber(w.value.substr(5), &value)) {
+                     ParseInRange(w.value.substr(5), 1, kMaxCount, &value)) {
                 event.target = TARGET_CALL;
                 event.callNumber = (int)value;
-            } else if (ParseNumber(w.value, &value)) {
+            } else if (ParseInRange(w.value, 0, kMaxDword, &value)) {
                 event.target = TARGET_VALUE;
                 event.targetValue = (DWORD)value;
             } else
@@ -444,15 +480,61 @@ bool ParseFault(Parser &p, const std::vector<Word> &words, size_t first, ScriptE
     if (words.size() < first + 2)
         return p.Fail("fail: needs FUNCTION RESULT");
     event.function = words[first].value;
+    if (!IsJournalled(event.function))
+        return p.Fail("fail: " + event.function + " is not a platform function that can fail");
     if (!ParseResult(words[first + 1].value, &event.result))
         return p.Fail("fail: unknown result " + words[first + 1].value);
     for (size_t i = first + 2; i < words.size(); i++) {
         int64_t nth;
-        if (words[i].key != "nth" || !ParseNumber(words[i].value, &nth) || nth < 1)
-            return p.Fail("fail: only nth=N may follow");
-        event.nth = (int)nth;
+        if (words[i].key == "nth" && ParseInRange(words[i].value, 1, kMaxCount, &nth))
+            event.nth = (int)nth;
+        else if (words[i].key == "text")
+            event.text = words[i].value;
+        else
+            return p.Fail("fail: only nth=N and text=TEXT may follow");
     }
     return true;
+}
+
+// The user actions a script may take, with the argument each needs.
+enum ActionArgument { NO_ARGUMENT, BUTTON, COMMAND_ID, SIGNAL_NAME };
+
+bool IsId(const std::string &word) {
+    int64_t id;
+    return ParseInRange(word, 0, kMaxDword, &id);
+}
+
+bool ParseUserAction(Parser &p, const std::vector<Word> &words, size_t first, ScriptEvent &event) {
+    static const std::map<std::string, ActionArgument> actions = {
+        {"press", BUTTON},         {"command", COMMAND_ID},  {"syscommand", COMMAND_ID},
+        {"signal", SIGNAL_NAME},   {"ok", NO_ARGUMENT},      {"escape", NO_ARGUMENT},
+        {"enter", NO_ARGUMENT},    {"tab", NO_ARGUMENT},     {"shift-tab", NO_ARGUMENT},
+        {"space", NO_ARGUMENT},    {"close", NO_ARGUMENT},   {"about", NO_ARGUMENT},
+        {"minimize", NO_ARGUMENT}, {"restore", NO_ARGUMENT},
+    };
+    const std::string &what = words[first].value;
+    event.action = SCRIPT_USER;
+    event.user = what;
+    auto action = actions.find(what);
+    if (action == actions.end())
+        return p.Fail("unknown action \"" + what + "\"");
+    if (words.size() > first + 2)
+        return p.Fail(what + ": at most one argument");
+    if (words.size() == first + 2)
+        event.argument = words[first + 1].value;
+    const std::string &arg = event.argument;
+    switch (action->second) {
+    case NO_ARGUMENT:
+        return arg.empty() || p.Fail(what + ": takes no argument");
+    case BUTTON:
+        return arg == "start" || arg == "stop" || arg == "exit" || IsId(arg) ||
+               p.Fail("press: start, stop, exit or a control id");
+    case COMMAND_ID:
+        return IsId(arg) || p.Fail(what + ": needs a command id");
+    case SIGNAL_NAME:
+        return arg == "TERM" || arg == "HUP" || p.Fail("signal: TERM or HUP");
+    }
+    return false;
 }
 
 bool ParseTimed(Parser &p, const std::vector<Word> &words) {
@@ -465,6 +547,8 @@ bool ParseTimed(Parser &p, const std::vector<Word> &words) {
         first = 1;
     } else
         return p.Fail("a time is needed: \"at SECONDS\" or \"+SECONDS\"");
+    if (ms > (uint64_t)(kMaxSeconds * 1000))
+        return p.Fail("that time is too far away");
     if (ms < p.lastAtMs)
         return p.Fail("events must come in time order");
     if (words.size() <= first)
@@ -481,7 +565,7 @@ bool ParseTimed(Parser &p, const std::vector<Word> &words) {
     else if (what == "hangup") {
         int64_t n = 0;
         event.action = SCRIPT_HANGUP;
-        ok = words.size() == first + 2 && ParseNumber(words[first + 1].value, &n) && n >= 1;
+        ok = words.size() == first + 2 && ParseInRange(words[first + 1].value, 1, kMaxCount, &n);
         event.callNumber = (int)n;
         if (!ok)
             return p.Fail("hangup: needs the call's number");
@@ -489,15 +573,8 @@ bool ParseTimed(Parser &p, const std::vector<Word> &words) {
         ok = ParseRawMessage(p, words, first + 1, event);
     else if (what == "fail")
         ok = ParseFault(p, words, first + 1, event);
-    else {
-        event.action = SCRIPT_USER;
-        event.user = what;
-        if (words.size() > first + 2)
-            return p.Fail(what + ": at most one argument");
-        if (words.size() == first + 2)
-            event.argument = words[first + 1].value;
-        ok = true;
-    }
+    else
+        ok = ParseUserAction(p, words, first, event);
     if (ok)
         p.script->events.push_back(event);
     return ok;
@@ -521,10 +598,12 @@ bool ParseLine(Parser &p, const std::vector<Word> &words, bool machineOnly) {
         p.script->autoBoxes = words[1].value == "auto";
         return true;
     }
-    if (what == "loop" && words.size() == 2)
+    if (what == "loop" && words.size() == 2) {
+        p.loopLine = p.line;
         return ParseSeconds(words[1].value, &p.script->loopMs) && p.script->loopMs > 0
                    ? true
                    : p.Fail("loop: needs seconds");
+    }
     return ParseTimed(p, words);
 }
 
@@ -534,8 +613,9 @@ bool ParseLines(Parser &p, const std::string &text, bool machineOnly) {
     while (std::getline(lines, line)) {
         p.line++;
         std::vector<Word> words;
-        if (!SplitWords(line, words))
-            return p.Fail("a quoted text does not end");
+        std::string wrong = SplitWords(line, words);
+        if (!wrong.empty())
+            return p.Fail(wrong);
         if (words.empty())
             continue;
         if (!ParseLine(p, words, machineOnly))
@@ -546,15 +626,64 @@ bool ParseLines(Parser &p, const std::string &text, bool machineOnly) {
 
 } // namespace
 
+bool ReadScriptFile(const std::string &path, std::string *text, std::string *error) {
+    namespace fs = std::filesystem;
+    std::error_code failed;
+    fs::file_status status = fs::status(path, failed);
+    if (failed || !fs::exists(status)) {
+        *error = "cannot read " + path;
+        return false;
+    }
+    // Read nothing that is not a file: a FIFO would block, /dev/zero never ends.
+    if (fs::is_directory(status)) {
+        *error = path + " is a folder, not a file";
+        return false;
+    }
+    if (!fs::is_regular_file(status)) {
+        *error = path + " is not a regular file";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *error = "cannot read " + path;
+        return false;
+    }
+    text->clear();
+    char chunk[kReadChunk];
+    while (text->size() <= kMaxScriptBytes && in.read(chunk, sizeof chunk).gcount() > 0)
+        text->append(chunk, (size_t)in.gcount());
+    if (text->size() > kMaxScriptBytes) {
+        *error = path + " is longer than " + std::to_string(kMaxScriptBytes >> 20) + " MB";
+        return false;
+    }
+    return true;
+}
+
+bool ParseMachineFile(const std::string &path, const std::string &baseDir,
+                      MachineDescription *machine, std::string *error) {
+    std::string text;
+    if (!ReadScriptFile(path, &text, error))
+        return false;
+    Script script;
+    script.machine = *machine;
+    Parser p;
+    p.script = &script;
+    p.baseDir = baseDir;
+    if (!ParseLines(p, text, true)) {
+        *error = path + ":" + p.error;
+        return false;
+    }
+    *machine = script.machine;
+    return true;
+}
+
 bool ParseResult(const std::string &word, int64_t *value) {
     auto it = ResultNames().find(word);
     if (it != ResultNames().end()) {
         *value = it->second;
         return true;
     }
-    if (!ParseNumber(word, value))
-        return false;
-    if (*value > 0xFFFFFFFFLL || *value < -0x80000000LL)
+    if (!ParseInRange(word, -0x80000000LL, 0xFFFFFFFFLL, value))
         return false;
     if (*value > 0x7FFFFFFF)
         *value = (int64_t)(LONG)(DWORD)*value; // 0x8000004D is the LONG the platform returns
@@ -567,11 +696,17 @@ bool ParseScript(const std::string &text, const std::string &baseDir, Script *sc
     Parser p;
     p.script = script;
     p.baseDir = baseDir;
-    if (!ParseLines(p, text, false)) {
-        *error = p.error;
-        return false;
+    bool ok = ParseLines(p, text, false);
+    // A round must end before the next begins: rounds that overlap would pile up for ever.
+    if (ok && script->loopMs > 0 && !script->events.empty() &&
+        script->loopMs < script->events.back().atMs) {
+        p.line = p.loopLine;
+        ok = p.Fail("loop: shorter than the round of timed lines it repeats (the last at " +
+                    SecondsText(script->events.back().atMs) + ")");
     }
-    return true;
+    if (!ok)
+        *error = p.error;
+    return ok;
 }
 
 } // namespace sim

@@ -24,7 +24,9 @@
 //                                       (number=none or name=none: that text is not delivered)
 //   at T hangup N                       the far end of call N hangs up
 //   at T message MSG P1 P2 [P3] [to=line|call:N|NUMBER]
-//   at T fail FUNCTION RESULT [nth=N]   the Nth next call of FUNCTION returns RESULT
+//   at T fail FUNCTION RESULT [nth=N] [text=TEXT]
+//                                       the Nth next call of FUNCTION (with that text
+//                                       argument, such as a file name) returns RESULT
 //   at T press start|stop|exit|ID       a user action; the others: ok escape enter tab close
 //   at T about|minimize|restore|ok|...  about minimize restore command ID syscommand ID
 #ifndef RINGWARD_SIM_SCRIPT_H
@@ -82,6 +84,7 @@ struct ScriptEvent {
     std::string function;               // fail
     int64_t result = 0;                 // fail
     int nth = 1;                        // fail
+    std::string text;                   // fail: only calls with this text argument
     std::string user;                   // user action ("press", "ok", ...)
     std::string argument;               // its argument ("start", an id)
 };
@@ -94,9 +97,19 @@ struct Script {
 };
 
 // Parses script text. File names in it are taken relative to baseDir. On a fault, returns
-// false with *error as "LINE: what is wrong".
+// false with *error as "LINE: what is wrong". Everything is checked here, before a run starts:
+// times, numbers, escapes, the functions a "fail" names, the user actions.
 bool ParseScript(const std::string &text, const std::string &baseDir, Script *script,
                  std::string *error);
+
+// Reads a script or machine file whole: a regular file of at most a few megabytes, never a
+// folder, a device or a FIFO. False with *error saying why.
+bool ReadScriptFile(const std::string &path, std::string *text, std::string *error);
+
+// Adds the device, registry and wave-device lines of the file path to *machine. False with
+// *error as "PATH:LINE: what is wrong", or why the file cannot be read.
+bool ParseMachineFile(const std::string &path, const std::string &baseDir,
+                      MachineDescription *machine, std::string *error);
 
 // Error codes and results by name (LINEERR_ALLOCATED, MMSYSERR_NOMEM, ERROR_MORE_DATA ...) or
 // as numbers (decimal, negative, or 0x hexadecimal). False when it is neither.

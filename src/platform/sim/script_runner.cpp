@@ -8,10 +8,8 @@
 #include "platform/sim/telephony.h"
 #include "platform/sim/ui.h"
 
-#include <fstream>
 #include <memory>
 #include <signal.h>
-#include <sstream>
 #include <stdlib.h>
 
 namespace sim {
@@ -24,28 +22,21 @@ static std::string DirectoryOf(const std::string &path) {
     return slash == std::string::npos ? "" : path.substr(0, slash);
 }
 
-bool ReadScriptFile(const std::string &path, Script *script, std::string *error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = "cannot read " + path;
+bool LoadScriptFile(const std::string &path, Script *script, std::string *error) {
+    std::string text;
+    if (!ReadScriptFile(path, &text, error))
         return false;
-    }
-    std::stringstream content;
-    content << in.rdbuf();
-    if (ParseScript(content.str(), DirectoryOf(path), script, error))
+    if (ParseScript(text, DirectoryOf(path), script, error))
         return true;
     *error = path + ":" + *error;
     return false;
 }
 
-bool ReadMachineFile(const std::string &path, MachineDescription *machine, std::string *error) {
-    Script script;
-    if (!ParseScript("machine '" + path + "'\n", "", &script, error)) {
-        *error = "--machine:" + *error;
-        return false;
-    }
-    *machine = script.machine;
-    return true;
+bool LoadMachineFile(const std::string &path, MachineDescription *machine, std::string *error) {
+    *machine = MachineDescription();
+    machine->given = true;
+    machine->standard = false;
+    return ParseMachineFile(path, "", machine, error);
 }
 
 void LoadDefaultMachine() {
@@ -106,7 +97,7 @@ static void Perform(const ScriptEvent &event, const UserActionHandler &user,
                            event.params[1], event.params[2]);
         break;
     case SCRIPT_FAIL:
-        FailCall(event.function, event.result, event.nth);
+        FailCall(event.function, event.result, event.nth, event.text);
         break;
     case SCRIPT_USER:
         if (!user(event))

@@ -116,8 +116,12 @@ void ClearJournal();
 std::string JournalText();
 
 // Makes the nth next call of function (1 = the very next) return result instead of doing its
-// work. Functions that return a handle take result as the error code they report.
-void FailCall(const std::string &function, int64_t result, int nth = 1);
+// work; with a text, only calls with that text argument count (the file of a stream's "_write",
+// say). Functions that return a handle take result as the error code they report; the
+// run-time's streams ("_read", "_write", "_commit", "fflush") take it as the system error left
+// behind, and a failed "_write" leaves half of its bytes in the file, as a disk that fills does.
+void FailCall(const std::string &function, int64_t result, int nth = 1,
+              const std::string &text = "");
 // Makes the nth next platform call of any journalled function fail with that function's
 // typical error; 0 switches it off. For sweeps over every call of a run.
 void FailNthCall(int nth);

@@ -1,6 +1,7 @@
 // Wave-out devices of the simulated machine: the table of devices and their native formats, the
 // wave mapper's conversions, and playback that takes the data's own time on the machine's clock.
-// Every buffer played is kept, so that checks can hear what the device played.
+// Every buffer played is kept, so that checks can hear what the device played, unless a long
+// run lets them go.
 #include "platform/sim/internal.h"
 #include "platform/sim/journal.h"
 #include "platform/sim/multimedia.h"
@@ -168,11 +169,13 @@ void StartFirst(uintptr_t handle) {
          W().devices[device.deviceId].name + "), " + Seconds(duration));
 }
 
-// Hands the first buffer back: what the device took of it is recorded, and the header is done.
+// Hands the first buffer back: what the device took of it is recorded (the samples only when
+// they are kept: a long message would cost its size again), and the header is done.
 void ReturnFirst(OpenDevice &device, DWORD bytesPlayed, bool complete) {
     WAVEHDR *header = device.queue.front();
     PlayedBuffer &record = W().played[device.playing];
-    record.samples.assign(header->lpData, bytesPlayed);
+    if (W().keepPlayed)
+        record.samples.assign(header->lpData, bytesPlayed);
     record.endMs = NowMs();
     record.complete = complete;
     header->dwFlags = (header->dwFlags | WHDR_DONE) & ~(DWORD)WHDR_INQUEUE;

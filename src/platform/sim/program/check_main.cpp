@@ -51,7 +51,7 @@ bool ParseOptions(int argc, char **argv, Options *o) {
 bool SetUpMachine(const Options &o) {
     sim::Script script;
     std::string error;
-    if (!o.script.empty() && !sim::ReadScriptFile(o.script, &script, &error)) {
+    if (!o.script.empty() && !sim::LoadScriptFile(o.script, &script, &error)) {
         fprintf(stderr, "ringward-check: %s\n", error.c_str());
         return false;
     }
@@ -62,8 +62,8 @@ bool SetUpMachine(const Options &o) {
             return false;
         }
     }
-    if (!o.machine.empty() && !sim::ReadMachineFile(o.machine, &script.machine, &error)) {
-        fprintf(stderr, "ringward-check: %s\n", error.c_str());
+    if (!o.machine.empty() && !sim::LoadMachineFile(o.machine, &script.machine, &error)) {
+        fprintf(stderr, "ringward-check: --machine %s\n", error.c_str());
         return false;
     }
     bool simulated = o.clock.empty() ? !o.script.empty() : o.clock == "simulated";

@@ -9,6 +9,7 @@
 #include "platform/sim/ui.h"
 #include "screening/screening.h"
 
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <string>
@@ -99,26 +100,53 @@ bool ParseOptions(int argc, char **argv, Options *o) {
     return true;
 }
 
-// Parses the script in the file path into script; says why not on standard error.
+// Parses the script in the file path; its own file names count from its folder.
 bool ReadScript(const std::string &path, sim::Script *script) {
     std::string error;
-    if (sim::ReadScriptFile(path, script, &error))
+    if (sim::LoadScriptFile(path, script, &error))
         return true;
     fprintf(stderr, "ringward: %s\n", error.c_str());
     return false;
 }
 
-// One line of text for standard error: line feeds and backslashes escaped.
-std::string Escaped(const std::string &text) {
+// The machine that --machine names, in place of the script's.
+bool ReadMachine(const std::string &path, sim::MachineDescription *machine) {
+    std::string error;
+    if (sim::LoadMachineFile(path, machine, &error))
+        return true;
+    fprintf(stderr, "ringward: --machine %s\n", error.c_str());
+    return false;
+}
+
+// Control bytes and backslashes escaped, so that a text from a caller or a file is one line of
+// output and cannot pass for another.
+std::string EscapedControls(const std::string &text) {
     std::string out;
     for (char c : text) {
+        unsigned char byte = (unsigned char)c;
         if (c == '\n')
             out += "\\n";
         else if (c == '\r')
             out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
         else if (c == '\\')
             out += "\\\\";
-        else if (c == '"')
+        else if (byte < 0x20 || byte == 0x7F) {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\x%02X", byte);
+            out += hex;
+        } else
+            out += c;
+    }
+    return out;
+}
+
+// A field of a box line on standard error: control bytes and the quotes around it escaped.
+std::string Escaped(const std::string &text) {
+    std::string out;
+    for (char c : EscapedControls(text)) {
+        if (c == '"')
             out += "\\\"";
         else
             out += c;
@@ -173,7 +201,7 @@ void SetUpHeadless(const sim::Script &script) {
         return autoBoxes ? sim::AnswerAfterDispatching(box) : sim::ModalMessageBox(box);
     });
     sim::AddNoteListener([](const std::string &note) {
-        printf("[%s] %s\n", ClockText().c_str(), note.c_str());
+        printf("[%s] %s\n", ClockText().c_str(), EscapedControls(note).c_str());
         fflush(stdout);
     });
     sim::SetIdleEndHandler([] {
@@ -197,17 +225,16 @@ int main(int argc, char **argv) {
         return kUsageError;
     bool headless = !options.script.empty();
 
+    // A reader of standard output that goes away (a pipe into head) must not end the run.
+    signal(SIGPIPE, SIG_IGN);
+
     sim::Script script;
     std::string scriptPath = headless ? options.script : options.calls;
     if (!scriptPath.empty() && !ReadScript(scriptPath, &script))
         return kUsageError;
-    if (!options.machine.empty()) { // the option names the machine, whatever the script says
-        std::string error;
-        if (!sim::ReadMachineFile(options.machine, &script.machine, &error)) {
-            fprintf(stderr, "ringward: %s\n", error.c_str());
-            return kUsageError;
-        }
-    }
+    // The option names the machine, whatever the script says.
+    if (!options.machine.empty() && !ReadMachine(options.machine, &script.machine))
+        return kUsageError;
     for (const sim::ScriptEvent &event : script.events) {
         if (!headless && event.action == sim::SCRIPT_USER) {
             fprintf(stderr, "ringward: %s:%d: user actions belong in a --script\n",
