@@ -6,10 +6,17 @@ file(GLOB RINGWARD_CHECK_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/check
 list(FILTER RINGWARD_CHECK_SOURCES EXCLUDE REGEX "/main\\.cpp$")
 add_library(ringward_check_parts STATIC ${RINGWARD_CHECK_SOURCES})
 target_link_libraries(ringward_check_parts PUBLIC ringward_parts)
+# Its reports name the program's version, which the resource script defines.
+include(${CMAKE_SOURCE_DIR}/cmake/version.cmake)
+ringward_read_version(${CMAKE_SOURCE_DIR} RINGWARD_VERSION)
+target_compile_definitions(ringward_check_parts PRIVATE RINGWARD_VERSION="${RINGWARD_VERSION}")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${CMAKE_SOURCE_DIR}/src/app/ringward_exe.rc)
 
 if(WIN32)
   add_executable(ringward-check ${CMAKE_SOURCE_DIR}/src/check/main.cpp)
-  target_link_libraries(ringward-check PRIVATE ringward_check_parts ringward_parts winmm)
+  target_link_libraries(ringward-check PRIVATE ringward_check_parts ringward_parts tapi32 winmm
+                        advapi32 user32)
   target_link_options(ringward-check PRIVATE -static -static-libgcc -static-libstdc++
                       -Wl,--fatal-warnings $<$<NOT:$<CONFIG:Debug>>:-s>)
   # It runs where the program runs: its imports are the program's allowed ones and a few more.

@@ -4,12 +4,8 @@
 #   cmake -DSOURCE=... -DEXE=ringward.exe [-DCHECKER=ringward-check.exe] -DOUT=...
 #         -DMAKENSIS=... -DSEVENZIP=... -DPYTHON=... -P make_packages.cmake
 
-# The version: FILEVERSION 1,0,0,1 of the resource script gives 1.0.0.1.
-file(STRINGS ${SOURCE}/src/app/ringward_exe.rc version_line REGEX "^[ \t]*FILEVERSION[ \t]")
-if(NOT version_line MATCHES "([0-9]+),([0-9]+),([0-9]+),([0-9]+)")
-  message(FATAL_ERROR "no FILEVERSION in ${SOURCE}/src/app/ringward_exe.rc")
-endif()
-set(version "${CMAKE_MATCH_1}.${CMAKE_MATCH_2}.${CMAKE_MATCH_3}.${CMAKE_MATCH_4}")
+include(${SOURCE}/cmake/version.cmake)
+ringward_read_version(${SOURCE} version)
 
 # Text files go out with CR LF line ends, as Windows editors write them.
 function(copy_as_windows_text from to)

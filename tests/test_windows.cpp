@@ -1,6 +1,7 @@
 // The simulated window system under a plain dialog procedure: what DialogBoxParamA sends and
 // returns, focus and the dialog manager's keys, nested modal windows and message boxes, the
-// system menu, painting on demand, text and string resources, and injected failures.
+// system menu, painting on demand, text and string resources, injected failures, and a
+// console program's thread queue (its messages, its timer, Ctrl-C).
 #include "platform/sim/ui.h"
 #include "support.h"
 #include "ui_steps.h"
@@ -337,6 +338,50 @@ TEST_F(WindowsTest, IconsDrawnOnlyWhilePainting) {
         End();
     }});
     EXPECT_EQ(Run(kMain), kEndCommand);
+}
+
+// ---- A console program's thread queue ---------------------------------------------------------
+
+std::vector<DWORD> ctrlEvents;
+BOOL WINAPI TakeCtrl(DWORD event) {
+    ctrlEvents.push_back(event);
+    return TRUE;
+}
+
+// What GetMessageA hands out, by message, until count have come.
+std::vector<UINT> Fetch(size_t count) {
+    std::vector<UINT> got;
+    MSG msg;
+    while (got.size() < count && GetMessageA(&msg, NULL, 0, 0) > 0) {
+        got.push_back(msg.message);
+        DispatchMessageA(&msg);
+    }
+    return got;
+}
+
+TEST_F(WindowsTest, AThreadGetsPostedMessagesBeforeItsTimerAndCtrlCOnlyWhenHeeded) {
+    const UINT kPosted = WM_APP + 5;
+    UINT_PTR timer = SetTimer(NULL, 0, 1000, NULL);
+    ASSERT_NE(timer, 0u);
+    sim::Advance(3500); // three elapses come as one WM_TIMER
+    ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), kPosted, 1, 2));
+    EXPECT_FALSE(PostThreadMessageA(GetCurrentThreadId() + 1, kPosted, 1, 2));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_THREAD_ID);
+    EXPECT_EQ(Fetch(3), std::vector<UINT>({kPosted, WM_TIMER, WM_TIMER}));
+    EXPECT_EQ(sim::NowMs(), 4000u); // the second came at the next elapse
+    EXPECT_TRUE(KillTimer(NULL, timer));
+    EXPECT_FALSE(KillTimer(NULL, timer));
+
+    ctrlEvents.clear();
+    ASSERT_TRUE(SetConsoleCtrlHandler(TakeCtrl, TRUE));
+    ASSERT_TRUE(SetConsoleCtrlHandler(NULL, TRUE)); // Ctrl-C is ignored
+    sim::RaiseConsoleCtrl(CTRL_C_EVENT);
+    sim::RaiseConsoleCtrl(CTRL_BREAK_EVENT);
+    ASSERT_TRUE(SetConsoleCtrlHandler(NULL, FALSE));
+    sim::RaiseConsoleCtrl(CTRL_C_EVENT);
+    EXPECT_EQ(ctrlEvents, std::vector<DWORD>({CTRL_BREAK_EVENT, CTRL_C_EVENT}));
+    EXPECT_TRUE(SetConsoleCtrlHandler(TakeCtrl, FALSE));
+    EXPECT_FALSE(SetConsoleCtrlHandler(TakeCtrl, FALSE));
 }
 
 } // namespace

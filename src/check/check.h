@@ -1,10 +1,13 @@
 // ringward-check, the list checker: what the lists will do before a caller finds out, the
-// what-if replay of the call log against the lists as they are now, and a report of the calls.
-// It judges with the program's own code: the list reader, ReadCallerId, the screening decision,
-// the call record's layout and the player's reading of a message. It only reads.
+// what-if replay of the call log against the lists as they are now, a report of the calls, and
+// what the telephony system really does: each line device as modem discovery judges it, and
+// every line message of a watched line. It judges with the program's own code: the list
+// reader, ReadCallerId, the screening decision, the call record's layout, the player's reading
+// of a message and discovery's examination of a device. It only reads.
 #ifndef RINGWARD_CHECK_H
 #define RINGWARD_CHECK_H
 
+#include "common/state.h"
 #include "lists/list_reader.h"
 #include "screening/screening.h"
 
@@ -13,13 +16,15 @@
 enum : int {
     kExitClean = 0,    // nothing found
     kExitFindings = 1, // findings, or calls that the lists would now decide otherwise
-    kExitUsage = 2,    // bad usage, or a folder or log that cannot be read
+    kExitNoModem = 1,  // no line device the program could use
+    kExitUsage = 2,    // bad usage, a folder or log that cannot be read, or no telephony
 };
 
 enum : int {
     kPathSize = 1024,
-    kShownSize = 4 * kListLineBufferSize + 3, // a list line quoted, every byte escaped at worst
-    kFindingSize = 1024,                      // one line of output
+    kShownSize = 4 * kCallerTextSize + 3, // a caller's text or a list line quoted, every byte
+                                          // escaped at worst
+    kFindingSize = 1024,                  // one line of output
 };
 
 // Runs the command line; returns the exit code. Output goes to out, usage errors to err.
@@ -37,8 +42,10 @@ extern const char kAnonMessageName[];
 int JoinPath(char *out, const char *dir, const char *name);
 
 // text in double quotes, every byte that is not printable ASCII written \xHH, in out
-// (kShownSize bytes, enough for a list line); longer texts are cut.
+// (kShownSize bytes, enough for a list line or a caller's text); longer texts are cut.
 const char *Quoted(const char *text, char *out);
+// The same for size bytes, NULs included.
+const char *QuotedBytes(const char *bytes, size_t size, char *out);
 
 // One list as the program reads it. Its entries are in the state record, where the program
 // keeps them; here is where each came from and how the reading ended.
@@ -73,11 +80,81 @@ const char *MessageProblem(const char *dir, const char *fileName, char *out, int
 // What the program does when a message cannot be played.
 extern const char kPlayFailure[];
 
+// The caller in callerNumber and callerName as the program meets it on the lists: the number,
+// the name, the verdict with its deciding entry, the message, and the record it would log now;
+// each line begins with indent.
+void SayCaller(FILE *out, const Lists *lists, const char *indent);
+
 // The commands.
 int CheckFolder(const char *dir, FILE *out);
 int CheckNumber(const char *text, const char *name, FILE *out);
 int ReplayLog(const char *logPath, FILE *out, FILE *err);
 int ReportLog(const char *logPath, const char *htmlPath, FILE *out, FILE *err);
+
+// ---- The telephony commands (telephony.cpp, modem.cpp, watch.cpp) ---------------------------
+
+enum : DWORD {
+    kNoLine = 0xFFFFFFFF,                                // watch: the line discovery would choose
+    kMaxWatchSeconds = (DWORD)USER_TIMER_MAXIMUM / 1000, // the longest a thread timer runs
+};
+
+#define COUNT_OF(table) (sizeof table / sizeof *table)
+
+int CheckModem(int tryOpen, FILE *out);
+int WatchLine(DWORD line, DWORD seconds, FILE *out, FILE *err);
+
+extern const char kCheckAppName[]; // the name the checker registers with the telephony API
+
+// The first lines of a report meant to be pasted whole: what it is, the checker's version and
+// the system's true version.
+void PrintReportHeading(FILE *out, const char *command);
+
+// A telephony result as "0", "LINEERR_ALLOCATED (0x80000001)" or "-5 (0xFFFFFFFB)", in out
+// (kResultTextSize bytes).
+enum : int { kResultTextSize = 64, kFlagsTextSize = 512 };
+const char *ResultText(LONG result, char *out);
+// An API version as "0x00030000 (3.0)".
+const char *VersionText(DWORD version, char *out);
+
+// The names of the bits of a flag word, for FlagsText.
+struct FlagName {
+    DWORD bit;
+    const char *name;
+};
+// value as "0x0000000C (NAME ADDRESS)", bits without a name in hex, into out (kFlagsTextSize).
+const char *FlagsText(DWORD value, const FlagName *names, size_t count, char *out);
+
+// What discovery concludes about device id, with the maker read from the registry where it
+// gets that far, and nothing reported: the facts (release them), the maker and, when it could
+// not be read, the failed step and its status.
+struct DeviceJudgement {
+    LineDeviceFacts facts;
+    DeviceVerdict verdict;
+    char manufacturer[kManufacturerSize];
+    RegistryStep registryStep;
+    LONG registryStatus;
+};
+void JudgeLineDevice(HLINEAPP app, DWORD id, DWORD highestVersion, DeviceJudgement *judgement);
+// 1 when discovery ends at a device with this verdict, without looking at the next.
+int EndsDiscovery(DeviceVerdict verdict);
+// The bytes of the capability record that a size and an offset name; null when they reach
+// past its end.
+const char *CapsBytes(const LineDeviceFacts *facts, DWORD size, DWORD offset);
+// The line's name as the capabilities give it, quoted, or "(no name)", in out (kShownSize).
+const char *LineNameText(const LineDeviceFacts *facts, char *out);
+
+// How a variable-size record was fetched: the first request's result and the dwNeededSize it
+// left, then how many requests it took and what the last one gave, as one text in out
+// (kFindingSize bytes).
+struct RecordRequests {
+    DWORD firstSize;
+    LONG firstResult;
+    DWORD firstNeeded;
+    int count;
+    DWORD lastSize;
+    LONG lastResult;
+};
+const char *RequestsText(const RecordRequests *requests, char *out);
 
 // ---- Findings (findings.cpp) ----------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 // The command line of ringward-check: which command, its arguments, and the usage text.
 #include "check/check.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 static const char kDefaultLog[] = "Calls Received.txt";
@@ -17,7 +18,14 @@ static const char kUsage[] =
     "       ringward-check report [LOG] [--html FILE]\n"
     "         calls per day and per hour, the blocked share, the most frequent numbers;\n"
     "         --html also writes them as one page with a chart\n"
-    "exit code: 0 nothing found, 1 findings (or changed calls), 2 bad usage or unreadable input\n";
+    "       ringward-check modem [--try-open]\n"
+    "         every line device as the program's modem discovery judges it, and the one it\n"
+    "         would use; --try-open also opens each candidate for a moment\n"
+    "       ringward-check watch [--line N] [--seconds S]\n"
+    "         every message of the line the program would use (or line device N) until\n"
+    "         Ctrl-C or for S seconds, with each caller as the program would decide it\n"
+    "exit code: 0 nothing found, 1 findings (or changed calls, or no usable modem), 2 bad usage,\n"
+    "unreadable input or no telephony system\n";
 
 int JoinPath(char *out, const char *dir, const char *name) {
     int written = dir[0] == '\0' || strcmp(dir, ".") == 0
@@ -74,6 +82,45 @@ static int RunLogCommand(int argc, char **argv, FILE *out, FILE *err, int report
     return report ? ReportLog(log, html, out, err) : ReplayLog(log, out, err);
 }
 
+static int RunModem(int argc, char **argv, FILE *out, FILE *err) {
+    int tryOpen = 0;
+    for (int i = 2; i < argc; i++) {
+        if (strcmp(argv[i], "--try-open") != 0)
+            return Usage(err, "modem takes --try-open only");
+        tryOpen = 1;
+    }
+    return CheckModem(tryOpen, out);
+}
+
+// A whole number from 0 to most, digits only.
+static int ParseCount(const char *text, unsigned long most, DWORD *value) {
+    if (!*text || strspn(text, "0123456789") != strlen(text) || strlen(text) > 10)
+        return 0;
+    unsigned long parsed = strtoul(text, NULL, 10);
+    if (parsed > most)
+        return 0;
+    *value = (DWORD)parsed;
+    return 1;
+}
+
+static int RunWatch(int argc, char **argv, FILE *out, FILE *err) {
+    DWORD line = kNoLine, seconds = 0;
+    for (int i = 2; i < argc; i++) {
+        const char *value = i + 1 < argc ? argv[i + 1] : "";
+        if (strcmp(argv[i], "--line") == 0) {
+            if (!ParseCount(value, kNoLine - 1, &line))
+                return Usage(err, "--line needs a line device's number");
+        } else if (strcmp(argv[i], "--seconds") == 0) {
+            if (!ParseCount(value, kMaxWatchSeconds, &seconds) || seconds == 0)
+                return Usage(err, "--seconds needs a number of seconds from 1 to 2147483");
+        } else {
+            return Usage(err, "watch takes --line N and --seconds S");
+        }
+        i++;
+    }
+    return WatchLine(line, seconds, out, err);
+}
+
 int RunCheck(int argc, char **argv, FILE *out, FILE *err) {
     if (argc < 2)
         return RunFolderCheck("", out, err);
@@ -84,6 +131,10 @@ int RunCheck(int argc, char **argv, FILE *out, FILE *err) {
     }
     if (strcmp(command, "number") == 0)
         return RunNumber(argc, argv, out, err);
+    if (strcmp(command, "modem") == 0)
+        return RunModem(argc, argv, out, err);
+    if (strcmp(command, "watch") == 0)
+        return RunWatch(argc, argv, out, err);
     if (strcmp(command, "replay") == 0 || strcmp(command, "report") == 0)
         return RunLogCommand(argc, argv, out, err, strcmp(command, "report") == 0);
     if (command[0] == '-')

@@ -107,11 +107,12 @@ int PrintFindings(Findings *findings, FILE *out, int *notes) {
     return count;
 }
 
-const char *Quoted(const char *text, char *out) {
+const char *QuotedBytes(const char *bytes, size_t size, char *out) {
     static const char kHex[] = "0123456789ABCDEF";
     size_t used = 0;
     out[used++] = '"';
-    for (const unsigned char *p = (const unsigned char *)text; *p; p++) {
+    for (const unsigned char *p = (const unsigned char *)bytes;
+         p < (const unsigned char *)bytes + size; p++) {
         if (used + 6 > (size_t)kShownSize)
             break;
         if (*p >= 0x20 && *p < 0x7F && *p != '"' && *p != '\\') {
@@ -130,4 +131,8 @@ const char *Quoted(const char *text, char *out) {
     out[used++] = '"';
     out[used] = '\0';
     return out;
+}
+
+const char *Quoted(const char *text, char *out) {
+    return QuotedBytes(text, strlen(text), out);
 }

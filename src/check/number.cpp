@@ -36,31 +36,52 @@ static int ReadCaller(const char *text, const char *name) {
     return 1;
 }
 
-static void SayVerdict(FILE *out, const Lists *lists, Verdict verdict, int entry) {
+static void SayVerdict(FILE *out, const Lists *lists, const char *indent, Verdict verdict,
+                       int entry) {
     if (entry < 0) {
-        fprintf(out, "verdict:  Allowed: no entry matches\n");
+        fprintf(out, "%sverdict:  Allowed: no entry matches\n", indent);
         return;
     }
     const ListFile *list = verdict == VERDICT_ALLOWED ? &lists->accept : &lists->block;
     const char *value =
         verdict == VERDICT_ALLOWED ? g_state.acceptList[entry] : g_state.blockList[entry];
-    fprintf(out, "verdict:  %s by %s:%d (entry %s)\n",
+    fprintf(out, "%sverdict:  %s by %s:%d (entry %s)\n", indent,
             verdict == VERDICT_ALLOWED ? "Allowed" : "Blocked", list->name, list->entryLine[entry],
             value);
 }
 
-static void SayMessage(FILE *out, Verdict verdict) {
+static void SayMessage(FILE *out, const char *indent, Verdict verdict) {
     if (verdict == VERDICT_ALLOWED) {
-        fprintf(out, "message:  none: the call rings through\n");
+        fprintf(out, "%smessage:  none: the call rings through\n", indent);
         return;
     }
     const char *message = MessageForBlockedCaller();
     char shown[kShownSize], words[kFindingSize];
     int fatal;
     const char *problem = MessageProblem("", message, words, &fatal);
-    fprintf(out, "message:  %s%s%s%s%s\n", Quoted(message, shown), problem ? ", which " : "",
-            problem ? problem : "", problem && fatal ? ": " : "",
+    fprintf(out, "%smessage:  %s%s%s%s%s\n", indent, Quoted(message, shown),
+            problem ? ", which " : "", problem ? problem : "", problem && fatal ? ": " : "",
             problem && fatal ? kPlayFailure : "");
+}
+
+void SayCaller(FILE *out, const Lists *lists, const char *indent) {
+    char shown[kShownSize];
+    if (g_state.callerNumber[0] == '\0')
+        fprintf(out, "%snumber:   none: nothing usable was delivered\n", indent);
+    else
+        fprintf(out, "%snumber:   %s\n", indent, g_state.callerNumber);
+    fprintf(out, "%sname:     %s\n", indent, Quoted(g_state.callerName, shown));
+    int entry;
+    Verdict verdict = DecideCaller(&entry);
+    ScreenCaller(); // the program's own step: it chooses the message
+    SayVerdict(out, lists, indent, verdict, entry);
+    SayMessage(out, indent, verdict);
+
+    char timeText[kCallTimeSize], record[kCallRecordSize];
+    FormatCallTime(timeText);
+    FormatCallRecord(record, sizeof record, timeText, g_state.callerName, g_state.callerNumber,
+                     verdict == VERDICT_ALLOWED ? "Allowed" : "Blocked");
+    fprintf(out, "%srecord:   %s", indent, record);
 }
 
 int CheckNumber(const char *text, const char *name, FILE *out) {
@@ -70,23 +91,7 @@ int CheckNumber(const char *text, const char *name, FILE *out) {
         fprintf(out, "ringward-check: out of memory\n");
         return kExitUsage;
     }
-    char shown[kShownSize];
-    if (g_state.callerNumber[0] == '\0')
-        fprintf(out, "number:   none: nothing usable was delivered\n");
-    else
-        fprintf(out, "number:   %s\n", g_state.callerNumber);
-    fprintf(out, "name:     %s\n", Quoted(g_state.callerName, shown));
-    int entry;
-    Verdict verdict = DecideCaller(&entry);
-    ScreenCaller(); // the program's own step: it chooses the message
-    SayVerdict(out, &lists, verdict, entry);
-    SayMessage(out, verdict);
-
-    char timeText[kCallTimeSize], record[kCallRecordSize];
-    FormatCallTime(timeText);
-    FormatCallRecord(record, sizeof record, timeText, g_state.callerName, g_state.callerNumber,
-                     verdict == VERDICT_ALLOWED ? "Allowed" : "Blocked");
-    fprintf(out, "record:   %s", record);
+    SayCaller(out, &lists, "");
     if (strlen(text) + 1 >= (size_t)kCallerTextSize)
         fprintf(out, "note: a number of more than 254 characters is taken for none\n");
     if (name && strlen(name) + 1 >= (size_t)kCallerTextSize)

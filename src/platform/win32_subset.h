@@ -247,7 +247,7 @@ typedef void(CALLBACK *LINECALLBACK)(DWORD hDevice, DWORD dwMessage, DWORD_PTR d
 #define LINECONNECTEDMODE_ACTIVE 0x00000001
 #define LINEDISCONNECTMODE_NORMAL 0x00000001
 #define LINEBEARERMODE_VOICE 0x00000001
-#define LINEBEARERMODE_DATA 0x00000010
+#define LINEBEARERMODE_DATA 0x00000008
 #define LINEMEDIAMODE_INTERACTIVEVOICE 0x00000004
 #define LINEMEDIAMODE_AUTOMATEDVOICE 0x00000008
 #define LINEMEDIAMODE_DATAMODEM 0x00000010
@@ -838,5 +838,68 @@ BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lp
 HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint);
 BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT *lpPaint);
 BOOL WINAPI DrawIcon(HDC hDC, int X, int Y, HICON hIcon);
+
+// ---- A console program's thread: its message queue, timers, Ctrl-C, the system's version ----
+// What ringward-check needs beyond the program: a message loop of its own for the telephony
+// service's hidden window, a thread timer, the console's control events, and the version of
+// the system it runs on. The simulation reads the whole queue only (no window or message
+// filter), keeps thread timers only (no window), and calls a control handler on the thread
+// that waits in GetMessageA, on SIGINT, where Windows starts a thread of its own for it.
+
+typedef struct tagMSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+} MSG, *PMSG, *LPMSG;
+
+typedef void(CALLBACK *TIMERPROC)(HWND hWnd, UINT uMsg, UINT_PTR idEvent, DWORD dwTime);
+
+#define WM_APP 0x8000
+#define USER_TIMER_MINIMUM 0x0000000A
+#define USER_TIMER_MAXIMUM 0x7FFFFFFF
+#define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_INVALID_THREAD_ID 1444L
+#define ERROR_TIMEOUT 1460L
+
+BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
+LRESULT WINAPI DispatchMessageA(const MSG *lpMsg);
+BOOL WINAPI PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam);
+DWORD WINAPI GetCurrentThreadId(void);
+UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc);
+BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent);
+
+#define CTRL_C_EVENT 0
+#define CTRL_BREAK_EVENT 1
+#define CTRL_CLOSE_EVENT 2
+
+typedef BOOL(WINAPI *PHANDLER_ROUTINE)(DWORD CtrlType);
+BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE HandlerRoutine, BOOL Add);
+
+// The version record that ntdll's RtlGetVersion fills: unlike GetVersionExA it reports the
+// system's true version whatever the program's manifest declares.
+typedef struct _OSVERSIONINFOEXW {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    WCHAR szCSDVersion[128];
+    WORD wServicePackMajor;
+    WORD wServicePackMinor;
+    WORD wSuiteMask;
+    BYTE wProductType;
+    BYTE wReserved;
+} OSVERSIONINFOEXW, RTL_OSVERSIONINFOEXW, *PRTL_OSVERSIONINFOEXW;
+
+#define VER_PLATFORM_WIN32_NT 2
+#define VER_NT_WORKSTATION 0x0000001
+#define VER_NT_DOMAIN_CONTROLLER 0x0000002
+#define VER_NT_SERVER 0x0000003
+
+typedef INT_PTR(WINAPI *FARPROC)(void);
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 
 #endif

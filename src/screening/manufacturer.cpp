@@ -11,41 +11,50 @@ static const char kManufacturerValue[] = "Manufacturer";
 
 // The registry hands back the stored bytes as they are: a value written without its NUL, or
 // one the buffer could not hold, must not leave the text unterminated.
-static void TerminateManufacturer(DWORD size) {
+static void Terminate(char *text, DWORD size) {
     DWORD end = size < (DWORD)kManufacturerSize ? size : (DWORD)kManufacturerSize - 1;
-    g_state.manufacturer[end] = '\0';
+    text[end] = '\0';
 }
 
-static void EmptyManufacturer(void) {
-    memset(g_state.manufacturer, 0, sizeof g_state.manufacturer);
-}
-
-LONG GetModemManufacturer(const char *subKey, char **out) {
-    EmptyManufacturer();
-
+RegistryStep ReadModemManufacturer(const char *subKey, char *out, LONG *status) {
+    memset(out, 0, kManufacturerSize);
     HKEY key = NULL;
-    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_QUERY_VALUE, &key);
-    if (status != ERROR_SUCCESS) {
-        ErrHan(&status, cond::F, "SBD 300", "F - Error opening modem key.");
-        return -1;
-    }
+    *status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_QUERY_VALUE, &key);
+    if (*status != ERROR_SUCCESS)
+        return REGISTRY_OPEN_FAILED;
 
     DWORD type = REG_NONE;
     DWORD size = kManufacturerSize;
-    status =
-        RegQueryValueExA(key, kManufacturerValue, NULL, &type, (LPBYTE)g_state.manufacturer, &size);
-    if (status != ERROR_SUCCESS) {
-        EmptyManufacturer(); // what a failed query left in the buffer is undefined
+    *status = RegQueryValueExA(key, kManufacturerValue, NULL, &type, (LPBYTE)out, &size);
+    if (*status != ERROR_SUCCESS) {
+        memset(out, 0, kManufacturerSize); // what a failed query left in it is undefined
         RegCloseKey(key);
-        ErrHan(&status, cond::F, "SBD 320", "F - Error querying registry.");
-        return -1;
+        return REGISTRY_QUERY_FAILED;
     }
-    TerminateManufacturer(size);
+    Terminate(out, size);
 
-    status = RegCloseKey(key);
-    if (status != ERROR_SUCCESS) {
-        ErrHan(&status, cond::F, "SBD 340", "F - Error closing the registry key.");
-        return -1;
+    *status = RegCloseKey(key);
+    return *status == ERROR_SUCCESS ? REGISTRY_READ : REGISTRY_CLOSE_FAILED;
+}
+
+static const struct {
+    RegistryStep step;
+    const char *tag;
+    const char *message;
+} kRegistryReports[] = {
+    {REGISTRY_OPEN_FAILED, "SBD 300", "F - Error opening modem key."},
+    {REGISTRY_QUERY_FAILED, "SBD 320", "F - Error querying registry."},
+    {REGISTRY_CLOSE_FAILED, "SBD 340", "F - Error closing the registry key."},
+};
+
+LONG GetModemManufacturer(const char *subKey, char **out) {
+    LONG status = 0;
+    RegistryStep step = ReadModemManufacturer(subKey, g_state.manufacturer, &status);
+    for (const auto &report : kRegistryReports) {
+        if (report.step == step) {
+            ErrHan(&status, cond::F, report.tag, report.message);
+            return -1;
+        }
     }
     *out = g_state.manufacturer;
     return 0;

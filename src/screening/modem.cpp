@@ -1,113 +1,62 @@
 // InitVoiceModem: registers with the telephony API and opens the line of the first voice modem
 // whose registry key names an LSI, Agere or Lucent chipset and whose capabilities offer voice.
+// What it learns of each device comes from ExamineLineDevice (examine.cpp); here it is judged
+// and reported.
 #include "screening/screening.h"
 
 #include "common/state.h"
 #include "diag/errhan.h"
 
-#include <stdlib.h>
-#include <string.h>
-
-static const DWORD kRequestedVersion = 0x00020002;
-static const DWORD kLowestVersion = 0x00020000;
 static const char kAppName[] = "Ringward";
-static const char *const kChipsetMakers[] = {"LSI", "Agere", "Lucent"};
-
-enum : int {
-    kKeyBufferSize = 256, // the device-specific block, copied and terminated
-    kKeyTextStart = 8,    // two words precede the modem's key path
-    kOwnerInstance = 1,   // callback instance of the opened line
-};
 
 enum DeviceOutcome { DEVICE_OPENED, DEVICE_PASSED_OVER, DISCOVERY_FAILED };
 
-struct CapsRequest {
-    DWORD deviceId;
-    DWORD version;
-};
-
-static LONG FillDevCaps(void *block, void *context) {
-    const CapsRequest *request = (const CapsRequest *)context;
-    return lineGetDevCapsA(g_state.hLineApp, request->deviceId, request->version, 0,
-                           (LPLINEDEVCAPS)block);
-}
-
-// Copies the device-specific block into key and returns the text from "SYSTEM" on, or null
-// when there is none. A block that lies outside the capability record holds no key.
-static const char *ModemKeyPath(const LINEDEVCAPS *caps, DWORD capsSize, char key[kKeyBufferSize]) {
-    memset(key, 0, kKeyBufferSize);
-    DWORD size = caps->dwDevSpecificSize, offset = caps->dwDevSpecificOffset;
-    if (offset > capsSize || size > capsSize - offset)
-        return NULL;
-    memcpy(key, (const BYTE *)caps + offset, size);
-    key[size] = '\0';
-    return strstr(key + kKeyTextStart, "SYSTEM");
-}
-
-static bool IsChipsetMaker(const char *manufacturer) {
-    for (const char *maker : kChipsetMakers)
-        if (StrStrNoCase(manufacturer, maker))
-            return true;
-    return false;
-}
-
-static bool OffersVoice(const LINEDEVCAPS *caps) {
-    return (caps->dwBearerModes & LINEBEARERMODE_VOICE) &&
-           (caps->dwMediaModes & LINEMEDIAMODE_AUTOMATEDVOICE) &&
-           (caps->dwLineFeatures & LINEFEATURE_MAKECALL);
-}
-
-// Steps from the capability record on: the key, the maker, the capabilities, the open.
-static DeviceOutcome TryOpenDevice(DWORD id, DWORD version, const LINEDEVCAPS *caps, DWORD capsSize,
-                                   LONG *result) {
-    *result = caps->dwDevSpecificSize >= kKeyBufferSize ? 1 : 0;
-    if (ErrHan(result, cond::Z, "IVM 380", "F - Registry string too long."))
-        return DEVICE_PASSED_OVER;
-    char key[kKeyBufferSize];
-    const char *keyPath = ModemKeyPath(caps, capsSize, key);
-    if (!keyPath)
-        return DEVICE_PASSED_OVER;
+// A device whose key names a "SYSTEM" path: its maker from the registry, then the open.
+static DeviceOutcome TryOpenDevice(const LineDeviceFacts *facts, LONG *result) {
     char *manufacturer = NULL;
-    *result = GetModemManufacturer(keyPath, &manufacturer);
+    *result = GetModemManufacturer(facts->keyPath, &manufacturer);
     if (ErrHan(result, cond::Z, "IVM 520", "F - Could not get modem chipset type."))
         return DEVICE_PASSED_OVER;
-    if (!IsChipsetMaker(manufacturer) || !OffersVoice(caps))
+    if (JudgeModemMaker(facts, manufacturer) != DEVICE_CANDIDATE)
         return DEVICE_PASSED_OVER;
-    *result = lineOpenA(g_state.hLineApp, id, &g_state.hLine, version, 0, kOwnerInstance,
-                        LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_AUTOMATEDVOICE, NULL);
+    *result = OpenModemLine(g_state.hLineApp, facts, &g_state.hLine);
     if (ErrHan(result, cond::Z, "IVM 560", "F - Error opening line."))
         return DEVICE_PASSED_OVER;
-    g_state.lineVersion = version;
+    g_state.lineVersion = facts->version;
     return DEVICE_OPENED;
 }
 
-static DeviceOutcome ExamineDevice(DWORD id, DWORD highestVersion, LONG *result) {
-    DWORD version = 0;
-    LINEEXTENSIONID extension;
-    *result = lineNegotiateAPIVersion(g_state.hLineApp, id, kLowestVersion, highestVersion,
-                                      &version, &extension);
+// Each step's result passes through *result, which the "IVM 580" report shows after the last
+// device.
+static DeviceOutcome JudgeDevice(const LineDeviceFacts *facts, DeviceVerdict verdict,
+                                 LONG *result) {
+    *result = facts->negotiateResult;
     if (ErrHan(result, cond::Z, "IVM 320", "F - TAPI line negotiation error."))
         return DISCOVERY_FAILED;
-
-    CapsRequest request = {id, version};
-    void *block;
-    DWORD capsSize;
-    *result = FetchRecord(kLineDevCapsFixedSize, DevCapsFixedSize(version), FillDevCaps, &request,
-                          &block, &capsSize);
-    if (!block) {
+    if (verdict == DEVICE_NO_MEMORY) {
         LONG allocation = 0;
         ErrHan(&allocation, cond::NZ, "IVM 340", "F - Error during realloc.");
         *result = allocation;
         return DISCOVERY_FAILED;
     }
-    DeviceOutcome outcome = DEVICE_PASSED_OVER;
-    if (*result == (LONG)LINEERR_RESOURCEUNAVAIL)
-        outcome = DEVICE_PASSED_OVER; // in use or unusable: no report
-    else if (ErrHan(result, cond::Z, "IVM 360", "F - Error during lineGetDevCaps."))
-        outcome = DISCOVERY_FAILED;
-    else
-        outcome = TryOpenDevice(id, version, (const LINEDEVCAPS *)block, capsSize, result);
-    free(block);
+    *result = facts->capsResult;
+    if (verdict == DEVICE_CAPS_UNAVAILABLE)
+        return DEVICE_PASSED_OVER; // in use or unusable: no report
+    if (ErrHan(result, cond::Z, "IVM 360", "F - Error during lineGetDevCaps."))
+        return DISCOVERY_FAILED;
+    *result = verdict == DEVICE_KEY_TOO_LONG ? 1 : 0;
+    if (ErrHan(result, cond::Z, "IVM 380", "F - Registry string too long."))
+        return DEVICE_PASSED_OVER;
+    if (verdict != DEVICE_KEY_FOUND)
+        return DEVICE_PASSED_OVER; // no "SYSTEM" in the key: no report
+    return TryOpenDevice(facts, result);
+}
+
+static DeviceOutcome TryDevice(DWORD id, DWORD highestVersion, LONG *result) {
+    LineDeviceFacts facts;
+    DeviceVerdict verdict = ExamineLineDevice(g_state.hLineApp, id, highestVersion, &facts);
+    DeviceOutcome outcome = JudgeDevice(&facts, verdict, result);
+    ReleaseLineDeviceFacts(&facts);
     return outcome;
 }
 
@@ -117,18 +66,14 @@ LONG InitVoiceModem(void) {
     g_state.hLine = 0;
     g_state.lineVersion = 0;
 
-    LINEINITIALIZEEXPARAMS params;
-    memset(&params, 0, sizeof params);
-    params.dwTotalSize = sizeof params;
-    params.dwOptions = LINEINITIALIZEEXOPTION_USEHIDDENWINDOW;
-    DWORD version = kRequestedVersion;
-    LONG result = lineInitializeExA(&g_state.hLineApp, NULL, LineCallback, kAppName,
-                                    &g_state.numDevs, &version, &params);
+    DWORD version;
+    LONG result =
+        InitializeTelephony(LineCallback, kAppName, &g_state.hLineApp, &g_state.numDevs, &version);
     if (ErrHan(&result, cond::Z, "IVM 300", "F - Error during TAPI lineInitializeEx()."))
         return -1;
 
     for (LONG id = 0; id < (LONG)g_state.numDevs; id++) {
-        DeviceOutcome outcome = ExamineDevice((DWORD)id, version, &result);
+        DeviceOutcome outcome = TryDevice((DWORD)id, version, &result);
         if (outcome == DEVICE_OPENED)
             return 0;
         if (outcome == DISCOVERY_FAILED)

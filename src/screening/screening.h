@@ -52,9 +52,72 @@ LONG InitVoiceModem(void);
 // manufacturer. 0 with *out set to it, or -1 after a report.
 LONG GetModemManufacturer(const char *subKey, char **out);
 
+// Which registry call failed when a modem's maker was read, if any.
+enum RegistryStep {
+    REGISTRY_READ,
+    REGISTRY_OPEN_FAILED,
+    REGISTRY_QUERY_FAILED,
+    REGISTRY_CLOSE_FAILED,
+};
+
+// GetModemManufacturer without its report: the value into out (kManufacturerSize bytes, always
+// terminated, empty unless the query succeeded), and the failed call's status in *status.
+RegistryStep ReadModemManufacturer(const char *subKey, char *out, LONG *status);
+
 // The first place in text where pattern occurs, letters A to Z compared without regard to case;
 // null when there is none or either text is null or empty.
 const char *StrStrNoCase(const char *text, const char *pattern);
+
+// ---- Modem discovery, one line device at a time (shared with ringward-check) ----------------
+
+enum : int { kKeyBufferSize = 256 }; // the device-specific block, copied and terminated
+
+// Registers callback with the telephony API as discovery does (hidden-window delivery, version
+// 2.2 asked for). *highestVersion is then the highest the system offers.
+LONG InitializeTelephony(LINECALLBACK callback, const char *appName, HLINEAPP *app, DWORD *numDevs,
+                         DWORD *highestVersion);
+
+// What discovery concludes about a device, in the order of its steps.
+enum DeviceVerdict {
+    DEVICE_NEGOTIATION_FAILED, // no version agreed: discovery ends ("IVM 320")
+    DEVICE_NO_MEMORY,          // no block for the capabilities: discovery ends ("IVM 340")
+    DEVICE_CAPS_UNAVAILABLE,   // LINEERR_RESOURCEUNAVAIL: passed over without a report
+    DEVICE_CAPS_FAILED,        // any other capability error: discovery ends ("IVM 360")
+    DEVICE_KEY_TOO_LONG,       // a device-specific block of 256 bytes or more ("IVM 380")
+    DEVICE_NO_SYSTEM,          // no "SYSTEM" in the key text: passed over without a report
+    DEVICE_KEY_FOUND,          // the maker is to be read from the registry next
+    DEVICE_MAKER_UNREADABLE,   // the registry could not give it ("SBD ...", "IVM 520")
+    DEVICE_NOT_CHIPSET_MAKER,  // no "LSI", "Agere" or "Lucent" in it: passed over
+    DEVICE_NO_VOICE,           // a capability bit is missing: passed over
+    DEVICE_CANDIDATE,          // discovery opens it
+};
+
+// The facts one examination gathered. The capability record is held until they are released.
+struct LineDeviceFacts {
+    DWORD id;
+    LONG negotiateResult;
+    DWORD version;            // negotiated
+    LONG firstCapsResult;     // the first capability request, at the 2.2 size
+    DWORD firstNeededSize;    // the dwNeededSize that request left
+    int capsRequests;         // how many requests it took
+    LONG capsResult;          // the last request's result
+    LINEDEVCAPS *caps;        // the record; null when it could not be allocated
+    DWORD capsSize;           // its block's size
+    char key[kKeyBufferSize]; // the device-specific block, copied and terminated
+    const char *keyPath;      // in key: the text from "SYSTEM" on; null when there is none
+};
+
+// Negotiates with device id, reads its capabilities and finds its modem key, reporting nothing
+// and opening nothing. The verdict is one of the first seven; DEVICE_KEY_FOUND leads on to the
+// maker. Release the facts afterwards whatever the verdict.
+DeviceVerdict ExamineLineDevice(HLINEAPP app, DWORD id, DWORD highestVersion,
+                                LineDeviceFacts *facts);
+// Once the maker of a DEVICE_KEY_FOUND device is known: DEVICE_NOT_CHIPSET_MAKER,
+// DEVICE_NO_VOICE or DEVICE_CANDIDATE.
+DeviceVerdict JudgeModemMaker(const LineDeviceFacts *facts, const char *manufacturer);
+void ReleaseLineDeviceFacts(LineDeviceFacts *facts);
+// Opens a candidate's line as discovery does: owner, for incoming automated-voice calls.
+LONG OpenModemLine(HLINEAPP app, const LineDeviceFacts *facts, HLINE *line);
 
 // ---- Shared by the engine's routines --------------------------------------------------------
 

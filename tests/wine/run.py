@@ -665,6 +665,76 @@ def test_checker(suite):
         run.finish()
 
 
+# One blocked and one allowed caller, each giving up after one ring, that the test DLL places on
+# the watched line; their times count from the checker's registration with the API.
+WATCH_SCRIPT = """\
+at 1 call number="555-019-8811" name="PEST, INC" rings=1
+at 8 call number="1-555-010-4477" name="MOM" rings=1
+"""
+WATCH_SECONDS = "25"  # the second call is over 13 s after registration
+STAMP = re.compile(r"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d( \+\d+\.\d{3})?")
+
+
+def masked(text):
+    """Output lines with times and the system's version line masked, CR LF taken as LF."""
+    lines = text.replace("\r\n", "\n").splitlines()
+    return [STAMP.sub("TIME", line) for line in lines if not line.startswith("system:")]
+
+
+def test_checker_telephony(suite):
+    """ringward-check.exe modem and watch with the test telephony DLL and an "Agere Systems"
+    modem in the registry: line by line what the Linux build prints on the same machine and
+    calls (times and the system's version masked); the watch opens its line to monitor only,
+    never answers or drops, and releases every call, then the line, then the API."""
+    run = ProgramRun(suite, "checker-telephony", with_test_dll=True)
+    try:
+        fixtures.write_lists(run.work)
+        suite.wine.reg_add(run.prefix, MODEM_KEY, "Manufacturer", "Agere Systems")
+        shutil.copy(os.path.join(os.path.dirname(suite.exe), "ringward-check.exe"), run.work)
+        script = os.path.join(run.out, "calls.txt")
+        with open(script, "w") as f:
+            f.write(WATCH_SCRIPT)
+        env = suite.wine.env(run.prefix, {"WINEDLLOVERRIDES": "mscoree,mshtml=;tapi32=n",
+                                          "RINGWARD_TAPI_LOG": windows_path(run.tapi_log)})
+        linux = linux_checker()
+        for args in (["modem"], ["watch", "--seconds", WATCH_SECONDS]):
+            name = args[0]
+            if name == "watch":
+                env["RINGWARD_TAPI_SCRIPT"] = windows_path(script)
+            windows = subprocess.run([suite.wine.loader, "ringward-check.exe"] + args,
+                                     cwd=run.work, env=env, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, timeout=120)
+            shown = windows.stdout.decode("latin-1")
+            with open(os.path.join(run.out, name + ".txt"), "w") as f:
+                f.write(shown)
+            options = ["--script", script] if name == "watch" else []
+            here = subprocess.run([linux] + options + args, cwd=run.work,
+                                  stdout=subprocess.PIPE, timeout=60)
+            check(windows.returncode == 0 and here.returncode == 0,
+                  "%s ends with 0: Windows %d, Linux %d" % (name, windows.returncode,
+                                                              here.returncode))
+            check(re.match(r"system:    Windows \d+\.\d+ build \d+", shown.splitlines()[1]),
+                  "the system's version: %r" % shown.splitlines()[1])
+            check(masked(shown) == masked(here.stdout.decode("latin-1")),
+                  "%s prints what the Linux build prints:\n%s\n--- Linux:\n%s" %
+                  (name, shown, here.stdout.decode("latin-1")))
+        calls = [re.search(r"\] call (\w+)\((.*)\) = (-?\d+)$", line) for line in run.tapi_lines()]
+        calls = [(c.group(1), c.group(2).split(", "), int(c.group(3))) for c in calls if c]
+        watched = calls[[f for f, _, _ in calls].index("lineShutdown") + 1:]  # after modem's
+        names = [f for f, _, _ in watched]
+        check("lineAnswer" not in names and "lineDrop" not in names,
+              "the watch never answers or drops: %r" % names)
+        opens = [a for f, a, _ in watched if f == "lineOpenA"]
+        check(len(opens) == 1 and opens[0][5] == "2", "opened to monitor only: %r" % opens)
+        releases = [(f, r) for f, _, r in watched
+                    if f in ("lineDeallocateCall", "lineClose", "lineShutdown")]
+        check(releases == [("lineDeallocateCall", 0), ("lineDeallocateCall", 0), ("lineClose", 0),
+                           ("lineShutdown", 0)],
+              "both calls, then the line, then the API released: %r" % releases)
+    finally:
+        run.finish()
+
+
 def linux_checker():
     """build/ringward-check, built first when it is not there."""
     build_dir = os.path.join(ROOT, "build")
@@ -678,7 +748,7 @@ def linux_checker():
 
 
 TESTS = [test_no_modem, test_unwritable_event_log, test_screening_session, test_failed_answer,
-         test_checker]
+         test_checker, test_checker_telephony]
 
 
 # ---- Building and the suite -------------------------------------------------------------

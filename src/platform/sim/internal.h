@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 
+#include <functional>
 #include <string>
 
 namespace sim {
@@ -19,6 +20,20 @@ void ResetMmio();
 void ResetWaveOut();
 void ResetRegistry();
 void ResetWindows();
+void ResetThreadQueue();
+
+// The thread's queue as GetMessageA reads it. A message to the thread itself waits in turn
+// with the others; TakeQueuedMessage hands it out in *toThread with *task empty, and any other
+// message as the task that dispatching it runs. False when nothing waits.
+void PostThreadQueueMessage(const MSG &msg);
+bool TakeQueuedMessage(std::function<void()> *task, MSG *toThread);
+// Lets time pass to the next timer or waits for input; false when nothing can happen any more.
+bool WaitForSomething();
+// Runs the handler for a loop that can get nothing any more; false when there is none.
+bool CallIdleEndHandler();
+
+// The handle of the system DLL of that name the machine has ("ntdll.dll"), or 0.
+uintptr_t SystemModuleHandle(const char *name);
 
 // The run-time's files (files.cpp), shared with the multimedia files.
 // A Windows name as a path here: backslashes between folders become slashes.

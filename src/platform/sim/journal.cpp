@@ -91,6 +91,12 @@ const std::map<std::string, int64_t> &Functions() {
         {"BeginPaint", -1},
         {"EndPaint", -1},
         {"DrawIcon", -1},
+        // A console program's thread and the system's version: the error left to GetLastError.
+        {"PostThreadMessageA", ERROR_INVALID_THREAD_ID},
+        {"SetTimer", ERROR_NOT_ENOUGH_MEMORY},
+        {"KillTimer", ERROR_INVALID_PARAMETER},
+        {"SetConsoleCtrlHandler", ERROR_INVALID_PARAMETER},
+        {"GetProcAddress", ERROR_PROC_NOT_FOUND},
     };
     return functions;
 }

@@ -1,9 +1,14 @@
-// Kernel services of the simulated machine: the thread's last error, and the unhandled-
-// exception filter, fed by the fatal signals that stand for hardware exceptions here.
+// Kernel services of the simulated machine: the thread's last error, the unhandled-exception
+// filter, fed by the fatal signals that stand for hardware exceptions here, and the system's
+// version as ntdll's RtlGetVersion reports it.
 #include "platform/sim/internal.h"
+#include "platform/sim/journal.h"
 #include "platform/sim/sim.h"
 
 #include <signal.h>
+#include <stddef.h>
+#include <string.h>
+#include <strings.h>
 #include <ucontext.h>
 
 namespace {
@@ -99,4 +104,56 @@ SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER lpTopLevelExceptionFilt
     for (int signo : kFatalSignals)
         sigaction(signo, &action, NULL);
     return previous;
+}
+
+// ---- The system's version -------------------------------------------------------------------
+
+namespace {
+
+const uintptr_t kNtdllHandle = 0x7C900000; // where Windows XP maps ntdll.dll
+const LONG kStatusInvalidParameter = (LONG)0xC000000D;
+// The Windows the simulated machine stands for, and what its version record says it is.
+const DWORD kSimulatedMajor = 10, kSimulatedMinor = 0, kSimulatedBuild = 19045;
+const char kSimulatedNote[] = "simulated machine";
+
+LONG WINAPI SimulatedRtlGetVersion(PRTL_OSVERSIONINFOEXW info) {
+    const DWORD basicSize = (DWORD)offsetof(OSVERSIONINFOEXW, wServicePackMajor);
+    if (!info ||
+        (info->dwOSVersionInfoSize != basicSize && info->dwOSVersionInfoSize != sizeof *info))
+        return kStatusInvalidParameter;
+    DWORD size = info->dwOSVersionInfoSize;
+    memset(info, 0, size);
+    info->dwOSVersionInfoSize = size;
+    info->dwMajorVersion = kSimulatedMajor;
+    info->dwMinorVersion = kSimulatedMinor;
+    info->dwBuildNumber = kSimulatedBuild;
+    info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+    for (size_t i = 0; kSimulatedNote[i]; i++)
+        info->szCSDVersion[i] = (WCHAR)kSimulatedNote[i];
+    if (size == sizeof *info)
+        info->wProductType = VER_NT_WORKSTATION;
+    return 0;
+}
+
+} // namespace
+
+uintptr_t sim::SystemModuleHandle(const char *name) {
+    return strcasecmp(name, "ntdll.dll") == 0 || strcasecmp(name, "ntdll") == 0 ? kNtdllHandle : 0;
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+    int64_t r;
+    if (sim::Enter("GetProcAddress", {(uint64_t)(uintptr_t)hModule}, lpProcName, &r)) {
+        SetLastError((DWORD)r);
+        sim::Finish(0);
+        return NULL;
+    }
+    if ((uintptr_t)hModule == kNtdllHandle && lpProcName &&
+        strcmp(lpProcName, "RtlGetVersion") == 0) {
+        sim::Finish(1);
+        return (FARPROC)(void (*)(void))SimulatedRtlGetVersion;
+    }
+    SetLastError(hModule ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_HANDLE);
+    sim::Finish(0);
+    return NULL;
 }

@@ -12,6 +12,7 @@ void Reset() {
     ResetMmio();
     ResetWaveOut();
     ResetWindows();
+    ResetThreadQueue();
     ResetMessages();
     ResetKernel();
     ResetClock();

@@ -1,4 +1,6 @@
 // The user-interface thread's message queue and the message boxes that run a loop over it.
+// Messages to the thread itself (PostThreadMessageA) wait in the same queue, in their turn; a
+// dialog's loop passes over them, as DispatchMessage does with a message that has no window.
 #include "platform/sim/internal.h"
 #include "platform/sim/sim.h"
 
@@ -8,8 +10,13 @@
 namespace sim {
 
 namespace {
+struct Queued {
+    std::function<void()> task; // a line or window message: runs when dispatched
+    bool toThread;              // a message to the thread itself, in msg
+    MSG msg;
+};
 struct UiState {
-    std::deque<std::function<void()>> queue;
+    std::deque<Queued> queue;
     InputSource *input = nullptr;
     std::function<void()> idleEnd;
     std::vector<MessageBoxRecord> boxes;
@@ -23,14 +30,29 @@ UiState &U() {
 } // namespace
 
 void PostLineMessage(const LineMessage &m) {
-    U().queue.push_back([m] {
+    PostTask([m] {
         if (m.callback)
             m.callback(m.hDevice, m.msg, m.instance, m.param1, m.param2, m.param3);
     });
 }
 
 void PostTask(std::function<void()> task) {
-    U().queue.push_back(std::move(task));
+    U().queue.push_back(Queued{std::move(task), false, MSG()});
+}
+
+void PostThreadQueueMessage(const MSG &msg) {
+    U().queue.push_back(Queued{nullptr, true, msg});
+}
+
+bool TakeQueuedMessage(std::function<void()> *task, MSG *toThread) {
+    if (U().queue.empty())
+        return false;
+    Queued first = std::move(U().queue.front());
+    U().queue.pop_front();
+    *task = std::move(first.task);
+    if (first.toThread)
+        *toThread = first.msg;
+    return true;
 }
 
 size_t PendingMessages() {
@@ -38,11 +60,12 @@ size_t PendingMessages() {
 }
 
 bool DispatchOne() {
-    if (U().queue.empty())
+    std::function<void()> task;
+    MSG toThread;
+    if (!TakeQueuedMessage(&task, &toThread))
         return false;
-    std::function<void()> message = std::move(U().queue.front());
-    U().queue.pop_front();
-    message();
+    if (task)
+        task();
     return true;
 }
 
@@ -65,9 +88,16 @@ void SetIdleEndHandler(std::function<void()> handler) {
     U().idleEnd = std::move(handler);
 }
 
+bool CallIdleEndHandler() {
+    if (!U().idleEnd)
+        return false;
+    U().idleEnd();
+    return true;
+}
+
 // Nothing waits: let time pass to the next timer, or wait for input. False when nothing can
 // ever happen again.
-static bool WaitForSomething() {
+bool WaitForSomething() {
     uint64_t next = NextTimerDue();
     if (ClockIsSimulated()) {
         // Simulated time only moves when nobody could act before the next timer.
@@ -99,8 +129,7 @@ void RunMessageLoop(const std::function<bool()> &done) {
         if (done())
             break;
         if (!WaitForSomething()) {
-            if (U().idleEnd)
-                U().idleEnd();
+            CallIdleEndHandler();
             return;
         }
     }

@@ -74,6 +74,15 @@ void SetIdleEndHandler(std::function<void()> handler);
 // waits, let time pass to the next timer, wait for input, until done() is true.
 void RunMessageLoop(const std::function<bool()> &done);
 
+// ---- A console program's wait ---------------------------------------------------------------
+
+// The input source of a console program: time passes in real time (on the simulated clock it
+// never waits), and Ctrl-C, which SIGINT stands for once SetConsoleCtrlHandler has asked for
+// it, ends the wait so that the program's handler runs.
+InputSource &ConsoleInput();
+// Hands a console control event to the program's handlers now, as a Ctrl-C would.
+void RaiseConsoleCtrl(DWORD event);
+
 // ---- Message boxes ------------------------------------------------------------------------
 
 struct MessageBoxRecord {

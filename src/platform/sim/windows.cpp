@@ -785,8 +785,10 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     if (Enter("GetModuleHandleA", {}, lpModuleName, &r))
         return FailWith<HMODULE>(r);
     if (lpModuleName) {
-        SetLastError(ERROR_MOD_NOT_FOUND);
-        return (HMODULE)(uintptr_t)Finish(0);
+        uintptr_t system = sim::SystemModuleHandle(lpModuleName);
+        if (!system)
+            SetLastError(ERROR_MOD_NOT_FOUND);
+        return (HMODULE)(uintptr_t)Finish((int64_t)system);
     }
     return (HMODULE)(uintptr_t)Finish(sim::kModuleHandle);
 }

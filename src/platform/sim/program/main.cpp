@@ -100,36 +100,22 @@ bool ParseOptions(int argc, char **argv, Options *o) {
     return true;
 }
 
-std::string DirectoryOf(const std::string &path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "" : path.substr(0, slash);
-}
-
 // Parses the script in the file path; its own file names count from its folder.
 bool ReadScript(const std::string &path, sim::Script *script) {
-    std::string text, error;
-    if (!sim::ReadScriptFile(path, &text, &error)) {
-        fprintf(stderr, "ringward: %s\n", error.c_str());
-        return false;
-    }
-    if (!sim::ParseScript(text, DirectoryOf(path), script, &error)) {
-        fprintf(stderr, "ringward: %s:%s\n", path.c_str(), error.c_str());
-        return false;
-    }
-    return true;
+    std::string error;
+    if (sim::LoadScriptFile(path, script, &error))
+        return true;
+    fprintf(stderr, "ringward: %s\n", error.c_str());
+    return false;
 }
 
 // The machine that --machine names, in place of the script's.
 bool ReadMachine(const std::string &path, sim::MachineDescription *machine) {
-    *machine = sim::MachineDescription();
-    machine->given = true;
-    machine->standard = false;
     std::string error;
-    if (!sim::ParseMachineFile(path, "", machine, &error)) {
-        fprintf(stderr, "ringward: --machine %s\n", error.c_str());
-        return false;
-    }
-    return true;
+    if (sim::LoadMachineFile(path, machine, &error))
+        return true;
+    fprintf(stderr, "ringward: --machine %s\n", error.c_str());
+    return false;
 }
 
 // Control bytes and backslashes escaped, so that a text from a caller or a file is one line of
