@@ -409,7 +409,6 @@ bool ParseMachine(Parser &p, const std::vector<Word> &words) {
     std::string error;
     if (!ParseMachineFile(path, p.baseDir, &machine, &error))
         return p.Fail("machine: " + error);
-    machine.given = true;
     return true;
 }
 
@@ -675,6 +674,29 @@ bool ParseMachineFile(const std::string &path, const std::string &baseDir,
     }
     *machine = script.machine;
     return true;
+}
+
+// Windows paths (the test DLL's) may use either slash.
+static std::string DirectoryOf(const std::string &path) {
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+bool LoadScriptFile(const std::string &path, Script *script, std::string *error) {
+    std::string text;
+    if (!ReadScriptFile(path, &text, error))
+        return false;
+    if (ParseScript(text, DirectoryOf(path), script, error))
+        return true;
+    *error = path + ":" + *error;
+    return false;
+}
+
+bool LoadMachineFile(const std::string &path, MachineDescription *machine, std::string *error) {
+    *machine = MachineDescription();
+    machine->given = true;
+    machine->standard = false;
+    return ParseMachineFile(path, "", machine, error);
 }
 
 bool ParseResult(const std::string &word, int64_t *value) {

@@ -102,6 +102,13 @@ struct Script {
 bool ParseScript(const std::string &text, const std::string &baseDir, Script *script,
                  std::string *error);
 
+// The script in the file at path, read and parsed; the file names in it count from its folder.
+// False with *error as "PATH:LINE: what is wrong", or why the file cannot be read.
+bool LoadScriptFile(const std::string &path, Script *script, std::string *error);
+// The machine that a --machine FILE option names, in place of a script's: the file's device,
+// registry and wave-device lines alone. False with *error as ParseMachineFile says it.
+bool LoadMachineFile(const std::string &path, MachineDescription *machine, std::string *error);
+
 // Reads a script or machine file whole: a regular file of at most a few megabytes, never a
 // folder, a device or a FIFO. False with *error saying why.
 bool ReadScriptFile(const std::string &path, std::string *text, std::string *error);

@@ -17,28 +17,6 @@ namespace sim {
 static const char kDefaultMaker[] = "Agere Systems";
 static const UINT kAboutCommand = 0x10;
 
-static std::string DirectoryOf(const std::string &path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "" : path.substr(0, slash);
-}
-
-bool LoadScriptFile(const std::string &path, Script *script, std::string *error) {
-    std::string text;
-    if (!ReadScriptFile(path, &text, error))
-        return false;
-    if (ParseScript(text, DirectoryOf(path), script, error))
-        return true;
-    *error = path + ":" + *error;
-    return false;
-}
-
-bool LoadMachineFile(const std::string &path, MachineDescription *machine, std::string *error) {
-    *machine = MachineDescription();
-    machine->given = true;
-    machine->standard = false;
-    return ParseMachineFile(path, "", machine, error);
-}
-
 void LoadDefaultMachine() {
     TheLineService().Devices() = {VoiceModemDevice(kDefaultModemKey, 0)};
     SetRegistryString(kDefaultModemKey, "Manufacturer", kDefaultMaker);

@@ -10,13 +10,6 @@
 
 namespace sim {
 
-// The script in the file at path, read and parsed; the file names in it count from its folder.
-// False with *error as "PATH:LINE: what is wrong", or why the file cannot be read.
-bool LoadScriptFile(const std::string &path, Script *script, std::string *error);
-// The machine that a --machine FILE option names, in place of a script's: the file's device,
-// registry and wave-device lines alone. False with *error as ParseMachineFile says it.
-bool LoadMachineFile(const std::string &path, MachineDescription *machine, std::string *error);
-
 // The default machine: one Agere voice modem on line 0, its registry key with the
 // "Manufacturer" value, and the default wave-out devices (device 0 is the modem's, 8 kHz PCM).
 void LoadDefaultMachine();

@@ -17,9 +17,7 @@
 
 #include <windows.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 HINSTANCE tapidllModule = nullptr; // set by DllMain
 
@@ -42,11 +40,6 @@ std::string Environment(const char *name) {
     if (length == 0 || length >= kPathSize)
         return "";
     return value;
-}
-
-std::string DirectoryOf(const std::string &path) {
-    size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? "" : path.substr(0, slash);
 }
 
 tapidll::WindowHost &Host() {
@@ -88,7 +81,7 @@ void Perform(sim::LineService &service, const sim::ScriptEvent &event) {
         break;
     case sim::SCRIPT_FAIL:
         tapidll::LogLine("next failure of " + event.function + " set");
-        sim::FailCall(event.function, event.result, event.nth);
+        sim::FailCall(event.function, event.result, event.nth, event.text);
         break;
     case sim::SCRIPT_USER:
         tapidll::LogLine("script line " + std::to_string(event.line) + ": \"" + event.user +
@@ -110,17 +103,9 @@ void ScheduleRound(sim::LineService &service, std::shared_ptr<sim::Script> scrip
 // A script that cannot be read leaves the machine without line devices, so that the program
 // reports that no modem was found, and says why in the log and in a box of its own.
 bool ReadScript(const std::string &path, sim::Script *script) {
-    std::ifstream in(path, std::ios::binary);
     std::string error;
-    if (!in) {
-        error = "cannot read " + path;
-    } else {
-        std::stringstream text;
-        text << in.rdbuf();
-        if (sim::ParseScript(text.str(), DirectoryOf(path), script, &error))
-            return true;
-        error = path + " line " + error;
-    }
+    if (sim::LoadScriptFile(path, script, &error))
+        return true;
     tapidll::LogLine("script not used: " + error);
     MessageBoxA(nullptr, ("Script not used: " + error).c_str(), "Telephony test service",
                 MB_ICONERROR);
