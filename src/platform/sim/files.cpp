@@ -26,6 +26,7 @@ struct Stream {
     int fd;
     bool commit;
     std::string name;
+    FILE *file = nullptr; // the stream the run-time hands out for it
 };
 
 // Never destroyed: a stream may still be open while the process ends.
@@ -148,12 +149,7 @@ int StreamSeek(void *cookie, off64_t *offset, int whence) {
 
 int StreamClose(void *cookie) {
     Stream *stream = (Stream *)cookie;
-    for (auto it = Streams().begin(); it != Streams().end(); ++it) {
-        if (it->second == stream) {
-            Streams().erase(it);
-            break;
-        }
-    }
+    Streams().erase(stream->file);
     int closed = close(stream->fd);
     delete stream;
     return closed;
@@ -257,6 +253,7 @@ FILE *PlatformFopen(const char *path, const char *mode) {
         errno = ENOMEM;
         return NULL;
     }
+    stream->file = file;
     Streams()[file] = stream;
     return file;
 }

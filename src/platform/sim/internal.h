@@ -3,11 +3,20 @@
 #define RINGWARD_SIM_INTERNAL_H
 
 #include "platform/platform.h"
+#include "platform/sim/journal.h"
 
 #include <functional>
 #include <string>
 
 namespace sim {
+
+// An injected failure of a function that returns a handle or a BOOL: the result is the error
+// code it reports through the last error.
+template <typename T> T FailWith(int64_t error) {
+    SetLastError((DWORD)error);
+    Finish(0);
+    return (T)0;
+}
 
 // Each part of the machine brings itself back to its state at boot; Reset calls them all.
 void ResetClock();

@@ -30,8 +30,8 @@ JournalState &J() {
     return state;
 }
 
-// Every journalled function, with the error it usually gives (-1 for the window system's, whose
-// failures the program does not judge).
+// Every journalled function, with the error it usually gives (-1 where there is no one usual
+// error: the window system's, whose failures the program does not judge, and a few others).
 const std::map<std::string, int64_t> &Functions() {
     static const std::map<std::string, int64_t> functions = {
         {"lineInitializeExA", (int64_t)(LONG)LINEERR_NODRIVER},

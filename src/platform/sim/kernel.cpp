@@ -143,11 +143,8 @@ uintptr_t sim::SystemModuleHandle(const char *name) {
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     int64_t r;
-    if (sim::Enter("GetProcAddress", {(uint64_t)(uintptr_t)hModule}, lpProcName, &r)) {
-        SetLastError((DWORD)r);
-        sim::Finish(0);
-        return NULL;
-    }
+    if (sim::Enter("GetProcAddress", {(uint64_t)(uintptr_t)hModule}, lpProcName, &r))
+        return sim::FailWith<FARPROC>(r);
     if ((uintptr_t)hModule == kNtdllHandle && lpProcName &&
         strcmp(lpProcName, "RtlGetVersion") == 0) {
         sim::Finish(1);

@@ -152,8 +152,6 @@ void LineService::PostInOrder(ReplyOrder order, LONG request, std::function<void
 // The application hears of a state only while it holds the call's handle; the first message
 // carries its privilege (LINE_CALLSTATE, dwParam3).
 void LineService::PostState(Call &call, DWORD state, DWORD detail) {
-    if (!call.allocated)
-        return;
     DWORD privilege = call.stateSent ? 0 : call.privilege;
     call.stateSent = true;
     Post(call.handle, LINE_CALLSTATE, state, detail, privilege);
@@ -168,8 +166,7 @@ void LineService::Forget(int number) {
     auto it = calls.find(number);
     if (it == calls.end())
         return;
-    if (it->second.giveUpEvent)
-        Cancel(it->second.giveUpEvent);
+    StopRinging(it->second);
     calls.erase(it);
 }
 
@@ -178,11 +175,18 @@ LineService::Call *LineService::ByNumber(int number) {
     return it == calls.end() ? nullptr : &it->second;
 }
 
+std::function<void()> LineService::OnCall(int number, void (LineService::*step)(Call &)) {
+    return [this, number, step] {
+        if (Call *c = ByNumber(number))
+            (this->*step)(*c);
+    };
+}
+
 LineService::Call *LineService::Find(HCALL hCall) {
     if (hCall == 0)
         return nullptr;
     for (auto &entry : calls)
-        if (entry.second.allocated && entry.second.handle == hCall)
+        if (entry.second.handle == hCall)
             return &entry.second;
     return nullptr;
 }
@@ -217,10 +221,7 @@ int LineService::ScheduleCall(const CallConfig &config, uint64_t atMs) {
     Call &call = calls[number];
     call.number = number;
     call.config = config;
-    At(atMs, [this, number] {
-        if (Call *c = ByNumber(number))
-            Arrive(*c);
-    });
+    At(atMs, OnCall(number, &LineService::Arrive));
     return number;
 }
 
@@ -243,7 +244,6 @@ void LineService::Arrive(Call &call) {
         return;
     }
     call.handle = nextCall++;
-    call.allocated = true;
     call.ringsDone = 1;
     host->Note(who + " rings");
     Post(line.handle, LINE_APPNEWCALL, 0, call.handle, call.privilege);
@@ -254,21 +254,12 @@ void LineService::Arrive(Call &call) {
 
     int number = call.number;
     if (call.config.callerIdDelivered)
-        PostLater(kCallerIdDelayMs, [this, number] {
-            if (Call *c = ByNumber(number))
-                DeliverCallerId(*c);
-        });
+        PostLater(kCallerIdDelayMs, OnCall(number, &LineService::DeliverCallerId));
     if (call.config.rings > 1)
-        PostLater(kRingPeriodMs, [this, number] {
-            if (Call *c = ByNumber(number))
-                Ring(*c);
-        });
+        PostLater(kRingPeriodMs, OnCall(number, &LineService::Ring));
     // The caller gives up in the pause after the last ring.
     uint64_t giveUp = (uint64_t)std::max(call.config.rings, 1) * kRingPeriodMs - 1000;
-    call.giveUpEvent = At(host->NowMs() + giveUp, [this, number] {
-        if (Call *c = ByNumber(number))
-            GiveUp(*c);
-    });
+    call.giveUpEvent = At(host->NowMs() + giveUp, OnCall(number, &LineService::GiveUp));
 }
 
 void LineService::DeliverCallerId(Call &call) {
@@ -278,14 +269,13 @@ void LineService::DeliverCallerId(Call &call) {
                (call.config.numberDelivered ? call.config.number : "(no number)") + ", " +
                (call.config.nameDelivered ? call.config.name : "(no name)"));
     call.idArrived = true;
-    if (call.allocated)
-        Post(call.handle, LINE_CALLINFO, LINECALLINFOSTATE_CALLERID, 0, 0);
+    Post(call.handle, LINE_CALLINFO, LINECALLINFOSTATE_CALLERID, 0, 0);
 }
 
 // Ring messages come only when asked for (lineSetStatusMessages: status reporting is off by
 // default); then one per ring cycle, with the ring mode and a count from zero.
 void LineService::PostRing(const Call &call) {
-    if (call.allocated && DeviceOf(call).ringMessages)
+    if (DeviceOf(call).ringMessages)
         Post(line.handle, LINE_LINEDEVSTATE, LINEDEVSTATE_RINGING, kRingMode,
              (DWORD)(call.ringsDone - 1));
 }
@@ -299,10 +289,7 @@ void LineService::Ring(Call &call) {
     PostRing(call);
     int number = call.number;
     if (call.ringsDone < call.config.rings)
-        PostLater(kRingPeriodMs, [this, number] {
-            if (Call *c = ByNumber(number))
-                Ring(*c);
-        });
+        PostLater(kRingPeriodMs, OnCall(number, &LineService::Ring));
 }
 
 void LineService::StopRinging(Call &call) {
@@ -675,15 +662,12 @@ LONG LineService::Close(HLINE hLine) {
     if (hLine == 0 || hLine != line.handle)
         return (LONG)LINEERR_INVALLINEHANDLE;
     // Closing the line releases its calls; calls still to come stay scheduled.
-    for (auto it = calls.begin(); it != calls.end();) {
-        if (it->second.ringsDone > 0) {
-            if (it->second.giveUpEvent)
-                Cancel(it->second.giveUpEvent);
-            it = calls.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    std::vector<int> arrived;
+    for (const auto &entry : calls)
+        if (entry.second.handle != 0)
+            arrived.push_back(entry.first);
+    for (int number : arrived)
+        Forget(number);
     host->Note("Line " + std::to_string(line.device) + " closed");
     line = Line();
     return 0;

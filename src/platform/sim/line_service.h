@@ -155,10 +155,9 @@ class LineService {
     struct Call {
         int number;
         CallConfig config;
-        HCALL handle = 0;
+        HCALL handle = 0; // the application's handle once the call has come; 0 before
         DWORD state = 0;
         DWORD privilege = 0;    // the application's, while it holds a handle; 0 = none
-        bool allocated = false; // the call has come and the application holds its handle
         bool stateSent = false; // a LINE_CALLSTATE has carried the privilege
         int ringsDone = 0;
         bool idArrived = false; // the caller ID has come in the pause after the first ring
@@ -182,6 +181,8 @@ class LineService {
     void Post(DWORD hDevice, DWORD msg, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3);
     void PostLater(uint64_t delayMs, std::function<void()> action);
     Call *ByNumber(int number);
+    // An action for later on the call of that number, done only if the service still has it.
+    std::function<void()> OnCall(int number, void (LineService::*step)(Call &));
     void Reply(LONG requestId, LONG outcome, uint64_t delayMs);
     void SetState(Call &call, DWORD state, DWORD detail);
     void PostState(Call &call, DWORD state, DWORD detail);

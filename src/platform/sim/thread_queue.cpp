@@ -58,7 +58,7 @@ void CatchSigint(bool catchIt) {
     struct sigaction action = {};
     action.sa_handler = catchIt ? OnInterrupt : SIG_DFL;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, NULL); // no restart: a waiting poll wakes at once
+    sigaction(SIGINT, &action, NULL); // a real-time wait notices it within kCtrlPollMs
     Q().sigintCaught = catchIt;
 }
 
@@ -209,11 +209,8 @@ LRESULT WINAPI DispatchMessageA(const MSG *lpMsg) {
 
 BOOL WINAPI PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam) {
     int64_t r;
-    if (Enter("PostThreadMessageA", {idThread, Msg, (uint64_t)wParam, (uint64_t)lParam}, NULL,
-              &r)) {
-        SetLastError((DWORD)r);
-        return (BOOL)Finish(FALSE);
-    }
+    if (Enter("PostThreadMessageA", {idThread, Msg, (uint64_t)wParam, (uint64_t)lParam}, NULL, &r))
+        return sim::FailWith<BOOL>(r);
     if (idThread != sim::kThreadId) {
         SetLastError(ERROR_INVALID_THREAD_ID);
         return (BOOL)Finish(FALSE);
@@ -234,10 +231,8 @@ DWORD WINAPI GetCurrentThreadId(void) {
 // Thread timers only: a window's timer is not part of the subset.
 UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc) {
     int64_t r;
-    if (Enter("SetTimer", {(uint64_t)(uintptr_t)hWnd, (uint64_t)nIDEvent, uElapse}, NULL, &r)) {
-        SetLastError((DWORD)r);
-        return (UINT_PTR)Finish(0);
-    }
+    if (Enter("SetTimer", {(uint64_t)(uintptr_t)hWnd, (uint64_t)nIDEvent, uElapse}, NULL, &r))
+        return sim::FailWith<UINT_PTR>(r);
     if (hWnd) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return (UINT_PTR)Finish(0);
@@ -246,8 +241,8 @@ UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC l
     UINT elapse = uElapse < USER_TIMER_MINIMUM   ? USER_TIMER_MINIMUM
                   : uElapse > USER_TIMER_MAXIMUM ? USER_TIMER_MAXIMUM
                                                  : uElapse;
-    UINT_PTR id = Q().timers.count(nIDEvent) ? nIDEvent : Q().nextTimer++;
-    auto existing = Q().timers.find(id);
+    auto existing = Q().timers.find(nIDEvent);
+    UINT_PTR id = existing != Q().timers.end() ? nIDEvent : Q().nextTimer++;
     if (existing != Q().timers.end())
         sim::CancelTimer(existing->second.clockTimer);
     Q().timers[id] = sim::ThreadTimer{elapse, lpTimerFunc, 0, false};
@@ -257,10 +252,8 @@ UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC l
 
 BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
     int64_t r;
-    if (Enter("KillTimer", {(uint64_t)(uintptr_t)hWnd, (uint64_t)uIDEvent}, NULL, &r)) {
-        SetLastError((DWORD)r);
-        return (BOOL)Finish(FALSE);
-    }
+    if (Enter("KillTimer", {(uint64_t)(uintptr_t)hWnd, (uint64_t)uIDEvent}, NULL, &r))
+        return sim::FailWith<BOOL>(r);
     auto it = Q().timers.find(uIDEvent);
     if (hWnd || it == Q().timers.end()) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -275,10 +268,8 @@ BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
 BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE HandlerRoutine, BOOL Add) {
     int64_t r;
     if (Enter("SetConsoleCtrlHandler", {(uint64_t)(HandlerRoutine != NULL), (uint64_t)Add}, NULL,
-              &r)) {
-        SetLastError((DWORD)r);
-        return (BOOL)Finish(FALSE);
-    }
+              &r))
+        return sim::FailWith<BOOL>(r);
     std::vector<PHANDLER_ROUTINE> &handlers = Q().ctrlHandlers;
     if (!HandlerRoutine) {
         Q().ignoreCtrlC = Add != FALSE;

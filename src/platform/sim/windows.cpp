@@ -768,17 +768,10 @@ void ResetWindows() {
 // ---- The platform functions -----------------------------------------------------------------
 
 using sim::Enter;
+using sim::FailWith;
 using sim::Finish;
 using sim::H;
 using sim::Ptr;
-
-// An injected failure of a function that returns a handle or a BOOL: the result is the error
-// code it reports.
-template <typename T> static T FailWith(int64_t error) {
-    SetLastError((DWORD)error);
-    Finish(0);
-    return (T)0;
-}
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     int64_t r;
