@@ -61,7 +61,8 @@ bool IsStreamCall(const std::string &function) {
            function == "fflush";
 }
 
-std::string JournalTextWithoutStreams() {
+// The journal as JournalText gives it, without the stream calls.
+static std::string JournalTextWithoutStreams() {
     std::istringstream lines(sim::JournalText());
     std::string kept, line;
     while (std::getline(lines, line)) {

@@ -30,7 +30,6 @@ void BackToBoot();
 // The run-time's stream calls that every log entry makes ("_read", "_write", "_commit",
 // "fflush"), for checks of the other platform calls in order.
 bool IsStreamCall(const std::string &function);
-std::string JournalTextWithoutStreams();
 
 std::string ReadFile(const std::string &path);
 void WriteFile(const std::string &path, const std::string &content);

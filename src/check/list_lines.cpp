@@ -295,11 +295,8 @@ static void ReadList(const char *dir, ListFile *list, char (*entries)[kEntrySize
             JudgeLine(&judge, &line);
         if (line.kind != LIST_LINE_ENTRY)
             continue;
-        CopyCut(entries[*count], kEntrySize, line.entry);
-        if (messages)
-            CopyCut(messages[*count], kMessageNameSize, line.message);
         list->entryLine[*count] = line.lineNumber;
-        (*count)++;
+        StoreListEntry(&line, entries, messages, count);
     }
     fclose(file);
     if (list->stop == LIST_READING)

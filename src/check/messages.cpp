@@ -126,7 +126,6 @@ const char *MessageProblem(const char *dir, const char *fileName, char *out, int
         return WhyUnreadable(read);
     const char *problem = FormatProblem(message.format, out);
     *fatal = 0; // the wave mapper may still convert it
-    free(message.data);
-    free(message.format);
+    FreeWaveMessage(&message);
     return problem;
 }

@@ -17,6 +17,14 @@ void CopyCut(char *slot, size_t size, const char *text) {
     slot[length] = '\0';
 }
 
+void StoreListEntry(const ListLine *line, char (*entries)[kEntrySize],
+                    char (*messages)[kMessageNameSize], int *count) {
+    CopyCut(entries[*count], kEntrySize, line->entry);
+    if (messages)
+        CopyCut(messages[*count], kMessageNameSize, line->message);
+    (*count)++;
+}
+
 char *SplitMessagePart(char *line) {
     char *at = strchr(line, '@');
     if (!at)
@@ -93,8 +101,6 @@ int ReadListLine(ListReader *reader, ListLine *line) {
     memset(line, 0, sizeof *line);
     line->lineNumber = reader->lineNumber;
     line->piece = reader->nextPiece;
-    line->length = length;
-    line->endsLine = length > 0 && raw[length - 1] == '\n';
     size_t seen = strlen(raw);
     line->hasNul = seen < (size_t)length;
     memcpy(line->text, raw, seen + 1);
@@ -104,7 +110,7 @@ int ReadListLine(ListReader *reader, ListLine *line) {
     reader->piecesRead++;
     if (line->kind == LIST_LINE_ENTRY)
         reader->entries++;
-    if (line->endsLine) {
+    if (length > 0 && raw[length - 1] == '\n') {
         reader->lineNumber++;
         reader->nextPiece = 0;
     } else {

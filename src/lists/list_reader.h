@@ -42,10 +42,8 @@ struct ListReader {
 // One piece of a line, as read, and what the program makes of it.
 struct ListLine {
     int lineNumber;
-    int piece;    // 0: the line's first piece; later pieces are read as lines of their own
-    int length;   // bytes read, NUL bytes included
-    int endsLine; // the piece ends with the line feed (or the file ends after it)
-    int hasNul;   // a NUL byte ends the text early: the program sees only what precedes it
+    int piece;  // 0: the line's first piece; later pieces are read as lines of their own
+    int hasNul; // a NUL byte ends the text early: the program sees only what precedes it
     char text[kListLineBufferSize]; // what the program sees, trimmed
     ListLineKind kind;
     char numberPart[kListLineBufferSize];  // trimmed, before NormalizeNumber
@@ -70,5 +68,10 @@ char *SplitMessagePart(char *line);
 
 // Copies text into a slot of size bytes, cutting it to size - 1 characters.
 void CopyCut(char *slot, size_t size, const char *text);
+
+// Stores an entry piece in the next slot of a list's table (and its message name beside it when
+// messages is not null), counting it in *count.
+void StoreListEntry(const ListLine *line, char (*entries)[kEntrySize],
+                    char (*messages)[kMessageNameSize], int *count);
 
 #endif

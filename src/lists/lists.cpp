@@ -39,10 +39,7 @@ static void FillList(FILE **file, ListKind kind, char (*entries)[kEntrySize],
     while (ListReaderStop(&reader) == LIST_READING && ReadListLine(&reader, &line)) {
         if (line.kind != LIST_LINE_ENTRY)
             continue;
-        CopyCut(entries[*count], kEntrySize, line.entry);
-        if (messages)
-            CopyCut(messages[*count], kMessageNameSize, line.message);
-        (*count)++;
+        StoreListEntry(&line, entries, messages, count);
     }
     if (ListReaderStop(&reader) == LIST_STOP_ENTRIES)
         ShowLimitMessage(limitFormat);

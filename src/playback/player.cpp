@@ -12,7 +12,6 @@
 
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 
 enum : int {
     kOpenReportSize = 256, // the message of the open-failure report
@@ -100,8 +99,7 @@ DWORD_PTR PlayWaveMessage(WORD deviceId, const char *fileName) {
 
     WAVEHDR *header = (WAVEHDR *)calloc(1, sizeof(WAVEHDR));
     if (!header) {
-        free(blocks.data);
-        free(blocks.format);
+        FreeWaveMessage(&blocks);
         return 0;
     }
     header->lpData = blocks.data;

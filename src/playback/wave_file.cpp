@@ -109,3 +109,8 @@ WaveRead ReadWaveMessage(HMMIO file, WaveMessage *message) {
     }
     return read;
 }
+
+void FreeWaveMessage(WaveMessage *message) {
+    free(message->data);
+    free(message->format);
+}

@@ -33,4 +33,7 @@ HMMIO OpenWaveFile(const char *fileName, UINT *error);
 // held by *message, or the reason with neither.
 WaveRead ReadWaveMessage(HMMIO file, WaveMessage *message);
 
+// Releases both blocks of a message that was read: the samples, then the format record.
+void FreeWaveMessage(WaveMessage *message);
+
 #endif

@@ -151,8 +151,8 @@ void FormatCallTime(char *out) {
     out[kCallTimeSize - 1] = '\0';
 }
 
-int FormatCallRecord(char *out, size_t size, const char *timeText, const char *name,
-                     const char *number, const char *decision) {
+void FormatCallRecord(char *out, size_t size, const char *timeText, const char *name,
+                      const char *number, const char *decision) {
     const char *label = NULL;
     switch (number[0]) {
     case 'P':
@@ -166,10 +166,10 @@ int FormatCallRecord(char *out, size_t size, const char *timeText, const char *n
         break;
     }
     if (label)
-        return snprintf(out, size, "%s,   %-16.16s,   %-10.10s,   %s\n", timeText, name, label,
-                        decision);
-    return snprintf(out, size, "%s,   %-16.16s,   %3.3s-%3.3s-%4.4s,   %s\n", timeText, name,
-                    Group(number, 0), Group(number, 3), Group(number, 6), decision);
+        snprintf(out, size, "%s,   %-16.16s,   %-10.10s,   %s\n", timeText, name, label, decision);
+    else
+        snprintf(out, size, "%s,   %-16.16s,   %3.3s-%3.3s-%4.4s,   %s\n", timeText, name,
+                 Group(number, 0), Group(number, 3), Group(number, 6), decision);
 }
 
 void LogCall(const char *name, const char *number, const char *decision) {

@@ -31,8 +31,6 @@ static bool Fails(LONG value, DWORD code, const char *tag, const char *message) 
 }
 
 static void LogLineEvent(DWORD dwMsg, DWORD_PTR dwParam1, DWORD_PTR dwParam2) {
-    if (!g_state.eventLog)
-        return;
     char timeText[kCallTimeSize];
     FormatCallTime(timeText);
     WriteLogEntry(EVENT_LOG, "MLC 800",
@@ -135,11 +133,15 @@ static bool FetchWaveOutId(DWORD *deviceId) {
     return true;
 }
 
-// What a completed drop leaves: no request pending, the call's tracking cleared, the call
-// released and its handle forgotten.
-static void FinishDrop(void) {
+// A drop that has ended, one way or the other: no request pending, the call's tracking cleared.
+static void ForgetDrop(void) {
     g_state.dropRequestId = 0;
     g_state.callInfoHandled = 0;
+}
+
+// What a completed drop leaves besides: the call released and its handle forgotten.
+static void FinishDrop(void) {
+    ForgetDrop();
     if (g_state.hCall == 0)
         return;
     LONG result = lineDeallocateCall(g_state.hCall);
@@ -147,8 +149,7 @@ static void FinishDrop(void) {
     Fails(result, cond::Z, "MLC 340", "F - Error hanging up line.");
 }
 
-// A provider may refuse to drop a call that is already idle, at once or in the drop's reply;
-// such a call is as good as dropped.
+// A provider's refusal, at once or in the drop's reply, to drop a call that is idle already.
 static bool RefusedAsIdle(LONG result) {
     return result == (LONG)LINEERR_INVALCALLSTATE;
 }
@@ -201,25 +202,15 @@ static void OnReply(LONG requestId, LONG outcome) {
     if (!IsPending(g_state.dropRequestId, requestId))
         return;
     if (outcome != 0 && !RefusedAsIdle(outcome)) {
-        g_state.dropRequestId = 0;
-        g_state.callInfoHandled = 0;
+        ForgetDrop();
         Fails(outcome, cond::F, "MLC 320", "W - Error during ignoring call lineDrop.");
         return;
     }
     FinishDrop();
 }
 
-void CALLBACK LineCallback(DWORD hDevice, DWORD dwMsg, DWORD_PTR dwCallbackInstance,
-                           DWORD_PTR dwParam1, DWORD_PTR dwParam2, DWORD_PTR dwParam3) {
-    (void)dwCallbackInstance;
-    (void)dwParam3;
-    LogLineEvent(dwMsg, dwParam1, dwParam2);
-    if (!g_state.screening) {
-        ReportLogFailures();
-        return;
-    }
-
-    DWORD param1 = (DWORD)dwParam1;
+// While screening is on: the message's part in the life of the followed call.
+static void FollowCall(DWORD hDevice, DWORD dwMsg, DWORD param1, DWORD_PTR dwParam2) {
     g_state.callProgress = NextCallProgress(dwMsg, param1, g_state.callProgress);
     switch (dwMsg) {
     case LINE_APPNEWCALL:
@@ -240,6 +231,15 @@ void CALLBACK LineCallback(DWORD hDevice, DWORD dwMsg, DWORD_PTR dwCallbackInsta
         OnReply((LONG)param1, (LONG)(DWORD)dwParam2);
         break;
     }
+}
+
+void CALLBACK LineCallback(DWORD hDevice, DWORD dwMsg, DWORD_PTR dwCallbackInstance,
+                           DWORD_PTR dwParam1, DWORD_PTR dwParam2, DWORD_PTR dwParam3) {
+    (void)dwCallbackInstance;
+    (void)dwParam3;
+    LogLineEvent(dwMsg, dwParam1, dwParam2);
+    if (g_state.screening)
+        FollowCall(hDevice, dwMsg, (DWORD)dwParam1, dwParam2);
     // Only once the steps are done: no box may open between an answer and its judgement.
     ReportLogFailures();
 }

@@ -28,13 +28,14 @@ Verdict DecideCaller(int *entry);
 // own, else "AnonCallerMessage.wav" for a private caller and "ZapMessage.wav" for others.
 const char *MessageForBlockedCaller(void);
 
-// Appends one record to "Calls Received.txt" and flushes it.
+// Appends one record to "Calls Received.txt", whole or not at all; a failed write is noted for
+// ReportLogFailures.
 void LogCall(const char *name, const char *number, const char *decision);
 
 // The record LogCall writes for a call at timeText (FormatCallTime's form), line feed included,
-// into out (kCallRecordSize bytes hold any record). Returns snprintf's count.
-int FormatCallRecord(char *out, size_t size, const char *timeText, const char *name,
-                     const char *number, const char *decision);
+// into out (kCallRecordSize bytes hold any record).
+void FormatCallRecord(char *out, size_t size, const char *timeText, const char *name,
+                      const char *number, const char *decision);
 
 // Releases call, line and telephony usage, closes both logs and ends the process with code 0.
 // Runs at most once; a call made while it runs returns at once.

@@ -1,5 +1,6 @@
 // Variable-size telephony records (capabilities, call information, device ids): the one way
-// they are obtained, growing the block to exactly the size the platform asks for.
+// they are obtained, growing the block to exactly the size the platform asks for, or once to
+// the negotiated version's fixed part when it asks for no more.
 #include "screening/screening.h"
 
 #include <stdlib.h>
@@ -29,7 +30,6 @@ DWORD DevCapsFixedSize(DWORD version) {
 LONG FetchRecord(DWORD firstSize, DWORD versionSize, RecordFiller fill, void *context, void **block,
                  DWORD *blockSize) {
     DWORD size = firstSize;
-    bool versionTried = false;
     void *record = NULL;
     for (;;) {
         void *grown = realloc(record, size);
@@ -48,10 +48,9 @@ LONG FetchRecord(DWORD firstSize, DWORD versionSize, RecordFiller fill, void *co
         bool tooSmall = result == (LONG)LINEERR_STRUCTURETOOSMALL || (result == 0 && needed > size);
         // The error is promised, a dwNeededSize is not: the negotiated version's fixed part is
         // the one size still worth a try.
-        if (tooSmall && needed <= size && !versionTried && versionSize > size) {
+        // The size only grows, so this is tried at most once.
+        if (tooSmall && needed <= size && versionSize > size)
             needed = versionSize;
-            versionTried = true;
-        }
         // A platform that asks again for no more than it had would keep this loop going forever.
         if (!tooSmall || needed <= size) {
             *block = record;

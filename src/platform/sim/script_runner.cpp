@@ -60,8 +60,7 @@ static DWORD MessageDevice(const ScriptEvent &event) {
     }
 }
 
-static void Perform(const ScriptEvent &event, const UserActionHandler &user,
-                    const std::function<void(const std::string &)> &onError) {
+static void Perform(const ScriptEvent &event, const UserActionHandler &user) {
     LineService &line = TheLineService();
     switch (event.action) {
     case SCRIPT_CALL:
@@ -78,27 +77,23 @@ static void Perform(const ScriptEvent &event, const UserActionHandler &user,
         FailCall(event.function, event.result, event.nth, event.text);
         break;
     case SCRIPT_USER:
-        if (!user(event))
-            onError("line " + std::to_string(event.line) + ": unknown action \"" + event.user +
-                    "\"");
+        if (user)
+            user(event);
         break;
     }
 }
 
 // Schedules the events once, starting at base; with a loop, the next round follows.
-static void ScheduleRound(std::shared_ptr<Script> script, uint64_t base, UserActionHandler user,
-                          std::function<void(const std::string &)> onError) {
+static void ScheduleRound(std::shared_ptr<Script> script, uint64_t base, UserActionHandler user) {
     for (const ScriptEvent &event : script->events)
-        AddTimer(base + event.atMs, [event, user, onError] { Perform(event, user, onError); });
+        AddTimer(base + event.atMs, [event, user] { Perform(event, user); });
     if (script->loopMs > 0)
-        AddTimer(base + script->loopMs, [script, base, user, onError] {
-            ScheduleRound(script, base + script->loopMs, user, onError);
-        });
+        AddTimer(base + script->loopMs,
+                 [script, base, user] { ScheduleRound(script, base + script->loopMs, user); });
 }
 
-void ScheduleScript(const Script &script, UserActionHandler user,
-                    std::function<void(const std::string &)> onError) {
-    ScheduleRound(std::make_shared<Script>(script), NowMs(), std::move(user), std::move(onError));
+void ScheduleScript(const Script &script, UserActionHandler user) {
+    ScheduleRound(std::make_shared<Script>(script), NowMs(), std::move(user));
 }
 
 static bool ParseId(const std::string &text, UINT *id) {

@@ -18,13 +18,12 @@ void LoadDefaultMachine();
 // devices, registry values and wave-out devices described adds.
 void LoadMachine(const MachineDescription &described);
 
-// Performs a user action of a script; false when the action is unknown.
-using UserActionHandler = std::function<bool(const ScriptEvent &event)>;
+// Performs a user action of a script (the parser has let through only known ones).
+using UserActionHandler = std::function<void(const ScriptEvent &event)>;
 
 // Schedules every timed event of script on the machine's clock, from now on; with a loop time
-// the events come again and again. Unknown user actions are reported through onError.
-void ScheduleScript(const Script &script, UserActionHandler user,
-                    std::function<void(const std::string &)> onError);
+// the events come again and again. Without a handler, user actions are passed over.
+void ScheduleScript(const Script &script, UserActionHandler user);
 
 // The user actions a script may name, on the simulated window system: press, ok, escape,
 // enter, tab, space, close, about, command, syscommand, minimize, restore, signal.

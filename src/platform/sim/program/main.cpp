@@ -266,9 +266,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "ringward: the dialog needs a terminal; --script runs without one\n");
         return kUsageError;
     }
-    sim::ScheduleScript(script, sim::PerformUserAction, [](const std::string &error) {
-        fprintf(stderr, "ringward: %s\n", error.c_str());
-        exit(kUsageError);
-    });
+    sim::ScheduleScript(script,
+                        [](const sim::ScriptEvent &event) { sim::PerformUserAction(event); });
     return AfxWinMain(NULL, NULL, (LPSTR) "", 1);
 }
