@@ -1,5 +1,5 @@
-# The program's version, defined once: FILEVERSION of the Windows resource script
-# (src/app/ringward_exe.rc). FILEVERSION 1,0,0,1 gives 1.0.0.1 in the variable named out.
+# The program's version as the tools and packages take it: FILEVERSION of the Windows resource
+# script (src/app/ringward_exe.rc). FILEVERSION 1,0,0,1 gives 1.0.0.1 in the variable named out.
 function(ringward_read_version source out)
   file(STRINGS ${source}/src/app/ringward_exe.rc version_line REGEX "^[ \t]*FILEVERSION[ \t]")
   if(NOT version_line MATCHES "([0-9]+),([0-9]+),([0-9]+),([0-9]+)")

@@ -63,13 +63,13 @@ BOOL CQuorvelDlg::OnInitDialog() {
     g_state.shutdownStarted = 0;
     g_state.messageFile[0] = '\0';
 
-    g_state.eventLog = fopen("EventLog.txt", kLogMode);
+    g_state.eventLog = fopen(kEventLogName, kLogMode);
     if (!g_state.eventLog) {
         MessageBox("Error opening event log file.  Shutting down.", kDisplayName, kBoxStyle);
         ShutdownAndExit();
         return TRUE;
     }
-    g_state.callsLog = fopen("Calls Received.txt", kLogMode);
+    g_state.callsLog = fopen(kCallsLogName, kLogMode);
     if (!g_state.callsLog) {
         MessageBox("Error opening calls received file.  Shutting down.", kDisplayName, kBoxStyle);
         ShutdownAndExit();

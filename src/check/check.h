@@ -8,7 +8,9 @@
 #define RINGWARD_CHECK_H
 
 #include "common/state.h"
+#include "diag/errhan.h"
 #include "lists/list_reader.h"
+#include "lists/lists.h"
 #include "screening/screening.h"
 
 #include <stdio.h>
@@ -31,11 +33,6 @@ enum : int {
 int RunCheck(int argc, char **argv, FILE *out, FILE *err);
 
 // ---- Shared by the commands -------------------------------------------------------------------
-
-extern const char kAcceptListName[]; // "Accept Always.txt"
-extern const char kBlockListName[];  // "Block.txt"
-extern const char kZapMessageName[]; // "ZapMessage.wav"
-extern const char kAnonMessageName[];
 
 // name inside dir ("" or "." for the current folder) into out, kPathSize bytes; 0 when it
 // would not fit.
@@ -94,7 +91,7 @@ int ReportLog(const char *logPath, const char *htmlPath, FILE *out, FILE *err);
 // ---- The telephony commands (telephony.cpp, modem.cpp, watch.cpp) ---------------------------
 
 enum : DWORD {
-    kNoLine = 0xFFFFFFFF,                                // watch: the line discovery would choose
+    kNoLine = 0xFFFFFFFF,                                // no line given, or none chosen
     kMaxWatchSeconds = (DWORD)USER_TIMER_MAXIMUM / 1000, // the longest a thread timer runs
 };
 
@@ -113,6 +110,8 @@ void PrintReportHeading(FILE *out, const char *command);
 // (kResultTextSize bytes).
 enum : int { kResultTextSize = 64, kFlagsTextSize = 512 };
 const char *ResultText(LONG result, char *out);
+// Says that lineInitializeExA failed with result and returns the exit code for it.
+int SayTelephonyUnusable(FILE *out, LONG result);
 // An API version as "0x00030000 (3.0)".
 const char *VersionText(DWORD version, char *out);
 

@@ -15,8 +15,9 @@ static int StartsWith(const char *number, const char *prefix) {
     return strncmp(number, prefix, strlen(prefix)) == 0;
 }
 
-// An earlier entry of the same table, or failing that any other, that makes entry i of an
-// accept list redundant: every number it lets through, that one lets through already.
+// The first entry of the accept table, in table order, that makes entry i redundant (every
+// number i lets through, it lets through already): the same entry earlier in the table, or a
+// shorter prefix of it anywhere. -1 when there is none.
 static int CoveringAccept(int i) {
     for (int j = 0; j < g_state.acceptCount; j++) {
         if (j == i)
@@ -53,7 +54,7 @@ static int JudgeBlockEntry(Findings *findings, const Lists *lists, int i) {
     int line = lists->block.entryLine[i];
     for (int j = 0; j < g_state.acceptCount; j++) {
         if (StartsWith(entry, g_state.acceptList[j])) {
-            AddFinding(findings, IN_BLOCK_LIST, kBlockListName, line,
+            AddFinding(findings, IN_BLOCK_LIST, kBlockFileName, line,
                        "entry %s never blocks anyone: every caller it matches is let through by "
                        "Accept Always.txt:%d (entry %s)",
                        entry, lists->accept.entryLine[j], g_state.acceptList[j]);
@@ -71,11 +72,11 @@ static int JudgeBlockEntry(Findings *findings, const Lists *lists, int i) {
                      Quoted(own, shown));
         }
         if (strcmp(entry, g_state.blockList[j]) == 0)
-            AddFinding(findings, IN_BLOCK_LIST, kBlockListName, line,
+            AddFinding(findings, IN_BLOCK_LIST, kBlockFileName, line,
                        "entry %s is a duplicate of line %d, which decides first%s", entry,
                        lists->block.entryLine[j], message);
         else
-            AddFinding(findings, IN_BLOCK_LIST, kBlockListName, line,
+            AddFinding(findings, IN_BLOCK_LIST, kBlockFileName, line,
                        "entry %s never decides: line %d (entry %s) comes first and matches every "
                        "number it matches%s",
                        entry, lists->block.entryLine[j], g_state.blockList[j], message);
@@ -123,7 +124,7 @@ static int JudgeNamedMessages(Findings *findings, const char *dir, const Lists *
         int fatal;
         const char *problem = MessageProblem(dir, name, words, &fatal);
         if (problem)
-            AddFinding(findings, IN_BLOCK_LIST, kBlockListName, lists->block.entryLine[i],
+            AddFinding(findings, IN_BLOCK_LIST, kBlockFileName, lists->block.entryLine[i],
                        "message %s %s%s%s", Quoted(name, shown), problem, fatal ? ": " : "",
                        fatal ? kPlayFailure : "");
     }
@@ -163,10 +164,10 @@ int CheckFolder(const char *dir, FILE *out) {
     Lists lists;
     ReadLists(dir, &lists, findings);
     if (!lists.accept.present)
-        AddNote(findings, IN_ACCEPT_LIST, kAcceptListName, 0,
+        AddNote(findings, IN_ACCEPT_LIST, kAcceptFileName, 0,
                 "missing: no caller is let through for sure (the program starts without it)");
     if (!lists.block.present)
-        AddFinding(findings, IN_BLOCK_LIST, kBlockListName, 0,
+        AddFinding(findings, IN_BLOCK_LIST, kBlockFileName, 0,
                    "missing: the program reports \"F - Error opening Block.txt file.\" and ends "
                    "at start-up");
     JudgeAcceptEntries(findings, &lists.accept);

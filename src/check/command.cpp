@@ -4,8 +4,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-static const char kDefaultLog[] = "Calls Received.txt";
-
 static const char kUsage[] =
     "usage: ringward-check [DIR]\n"
     "         checks \"Accept Always.txt\", \"Block.txt\" and the messages in DIR (default: the\n"
@@ -78,7 +76,7 @@ static int RunLogCommand(int argc, char **argv, FILE *out, FILE *err, int report
             log = argv[i];
     }
     if (!log)
-        log = kDefaultLog;
+        log = kCallsLogName;
     return report ? ReportLog(log, html, out, err) : ReplayLog(log, out, err);
 }
 
@@ -111,8 +109,13 @@ static int RunWatch(int argc, char **argv, FILE *out, FILE *err) {
             if (!ParseCount(value, kNoLine - 1, &line))
                 return Usage(err, "--line needs a line device's number");
         } else if (strcmp(argv[i], "--seconds") == 0) {
-            if (!ParseCount(value, kMaxWatchSeconds, &seconds) || seconds == 0)
-                return Usage(err, "--seconds needs a number of seconds from 1 to 2147483");
+            if (!ParseCount(value, kMaxWatchSeconds, &seconds) || seconds == 0) {
+                char problem[kFindingSize];
+                snprintf(problem, sizeof problem,
+                         "--seconds needs a number of seconds from 1 to %lu",
+                         (unsigned long)kMaxWatchSeconds);
+                return Usage(err, problem);
+            }
         } else {
             return Usage(err, "watch takes --line N and --seconds S");
         }

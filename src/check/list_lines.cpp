@@ -7,9 +7,6 @@
 
 #include <string.h>
 
-const char kAcceptListName[] = "Accept Always.txt";
-const char kBlockListName[] = "Block.txt";
-
 enum : int {
     kSniffSize = 512,         // bytes looked at to tell how a file was saved
     kEntriesNamed = 3,        // entries named in the finding on a UTF-16 file
@@ -240,18 +237,17 @@ static void JudgeUtf16(Findings *findings, const ListFile *list, Encoding encodi
 // The lines the program never reads, and the limit message it shows.
 static void JudgeLimits(Findings *findings, const ListFile *list) {
     FindingFile where = WhereOf(list);
-    const char *what = list->kind == LIST_ACCEPT ? "accept" : "block";
+    char box[kFindingSize];
+    snprintf(box, sizeof box, list->kind == LIST_ACCEPT ? kAcceptLimitFormat : kBlockLimitFormat,
+             (int)kListSlots);
     if (list->stop == LIST_STOP_ENTRIES && list->unreadEntries == 0)
         AddNote(findings, where, list->name, list->entryLine[kListSlots - 1],
-                "the 200th entry: the program shows \"Limit of 200 numbers to %s reached.  "
-                "Continuing.\" at every start",
-                what);
+                "the 200th entry: the program shows \"%s\" at every start", box);
     else if (list->stop == LIST_STOP_ENTRIES)
         AddFinding(findings, where, list->name, list->firstUnreadLine,
-                   "never read: the program stops after 200 entries (saying \"Limit of 200 "
-                   "numbers to %s reached.  Continuing.\"), so %d more entr%s from here on "
-                   "%s ignored",
-                   what, list->unreadEntries, list->unreadEntries == 1 ? "y" : "ies",
+                   "never read: the program stops after 200 entries (saying \"%s\"), so %d more "
+                   "entr%s from here on %s ignored",
+                   box, list->unreadEntries, list->unreadEntries == 1 ? "y" : "ies",
                    list->unreadEntries == 1 ? "is" : "are");
     else if (list->stop == LIST_STOP_LINES && list->unreadEntries > 0)
         AddFinding(findings, where, list->name, list->firstUnreadLine,
@@ -311,9 +307,9 @@ static void ReadList(const char *dir, ListFile *list, char (*entries)[kEntrySize
 
 void ReadLists(const char *dir, Lists *lists, Findings *findings) {
     memset(lists, 0, sizeof *lists);
-    lists->accept.name = kAcceptListName;
+    lists->accept.name = kAcceptFileName;
     lists->accept.kind = LIST_ACCEPT;
-    lists->block.name = kBlockListName;
+    lists->block.name = kBlockFileName;
     lists->block.kind = LIST_BLOCK;
     ReadList(dir, &lists->accept, g_state.acceptList, NULL, &g_state.acceptCount, findings);
     ReadList(dir, &lists->block, g_state.blockList, g_state.blockMessages, &g_state.blockCount,

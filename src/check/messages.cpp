@@ -8,9 +8,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-const char kZapMessageName[] = "ZapMessage.wav";
-const char kAnonMessageName[] = "AnonCallerMessage.wav";
-
 enum : int {
     kDeviceNameSize = 8, // "COM1" and its NUL, with room
     kNativeRate = 8000,

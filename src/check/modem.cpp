@@ -8,8 +8,6 @@
 
 #include <string.h>
 
-enum : int { kKeyTextStart = 8 }; // the key text follows two words
-
 static const FlagName kBearerModes[] = {
     {LINEBEARERMODE_VOICE, "VOICE"}, {0x2, "SPEECH"},          {0x4, "MULTIUSE"},
     {LINEBEARERMODE_DATA, "DATA"},   {0x10, "ALTSPEECHDATA"},  {0x20, "NONCALLSIGNALING"},
@@ -74,8 +72,9 @@ static void SayCapabilities(FILE *out, const LineDeviceFacts *facts) {
 
 // The device-specific block as delivered: its two words, then the key text up to its NUL, with
 // the "SYSTEM" part in whatever letters it has. Returns that text's "system" in the case the
-// key has it (in spelling, kept in out), or null.
-static const char *SayKeyBlock(FILE *out, const LineDeviceFacts *facts, char *spelling) {
+// key has it (its letters in spelling), from there on terminated in keyText; or null.
+static const char *SayKeyBlock(FILE *out, const LineDeviceFacts *facts, char *spelling,
+                               char keyText[kKeyBufferSize]) {
     const LINEDEVCAPS *caps = facts->caps;
     if (!caps || facts->capsResult != 0)
         return NULL;
@@ -102,16 +101,15 @@ static const char *SayKeyBlock(FILE *out, const LineDeviceFacts *facts, char *sp
             (unsigned long)words[1], QuotedBytes(text, length, shown),
             length == size - kKeyTextStart ? " (no NUL)" : "");
     static const char kSystem[] = "SYSTEM";
-    char copy[kKeyBufferSize];
-    size_t kept = length < sizeof copy - 1 ? length : sizeof copy - 1;
-    memcpy(copy, text, kept);
-    copy[kept] = '\0';
-    const char *found = StrStrNoCase(copy, kSystem);
+    size_t kept = length < kKeyBufferSize - 1 ? length : kKeyBufferSize - 1;
+    memcpy(keyText, text, kept);
+    keyText[kept] = '\0';
+    const char *found = StrStrNoCase(keyText, kSystem);
     if (!found)
         return NULL;
     memcpy(spelling, found, sizeof kSystem - 1);
     spelling[sizeof kSystem - 1] = '\0';
-    return text + (found - copy);
+    return found;
 }
 
 static const char *const kRegistryCalls[] = {"", "RegOpenKeyExA", "RegQueryValueExA",
@@ -244,7 +242,8 @@ static void CheckDevice(FILE *out, HLINEAPP app, DWORD id, DWORD highestVersion,
     SayName(out, &judged.facts);
     SayCapabilities(out, &judged.facts);
     char spelling[8];
-    const char *otherKey = SayKeyBlock(out, &judged.facts, spelling);
+    char keyText[kKeyBufferSize];
+    const char *otherKey = SayKeyBlock(out, &judged.facts, spelling, keyText);
     SayMaker(out, &judged);
     if (judged.verdict == DEVICE_NO_SYSTEM && otherKey)
         SayMakerBeyondDiscovery(out, otherKey);
@@ -290,11 +289,8 @@ int CheckModem(int tryOpen, FILE *out) {
     DWORD devices = 0, highest = 0;
     char text[kResultTextSize], version[kResultTextSize];
     LONG result = InitializeTelephony(IgnoreLineMessage, kCheckAppName, &app, &devices, &highest);
-    if (result != 0) {
-        fprintf(out, "telephony: lineInitializeExA: %s: the telephony system cannot be used\n",
-                ResultText(result, text));
-        return kExitUsage;
-    }
+    if (result != 0)
+        return SayTelephonyUnusable(out, result);
     fprintf(out, "telephony: %lu line device%s, versions up to %s\n", (unsigned long)devices,
             devices == 1 ? "" : "s", VersionText(highest, version));
     Discovery discovery = {0, 0, kNoLine, tryOpen};

@@ -119,14 +119,14 @@ static int TallyNumbers(Tally *tally, CallKey *keys) {
             NumberTally *fresh = &tally->numbers[tally->numberCount++];
             memset(fresh, 0, sizeof *fresh);
             memcpy(fresh->name, keys[i].name, sizeof fresh->name);
-            fresh->first = keys[i].when;
-            TimeText(fresh->first, fresh->firstTime);
+            TimeText(keys[i].when, fresh->firstTime);
         }
         NumberTally *number = &tally->numbers[tally->numberCount - 1];
         number->calls++;
         number->blocked += keys[i].blocked;
         number->last = keys[i].when;
-        TimeText(number->last, number->lastTime);
+        if (i + 1 == tally->calls || strcmp(keys[i + 1].name, keys[i].name) != 0)
+            TimeText(number->last, number->lastTime); // the number's last call
     }
     return 1;
 }
@@ -184,10 +184,20 @@ static void PrintText(const Tally *tally, const char *logPath, FILE *out) {
                 tally->unreadable == 1 ? "" : "s");
 }
 
+// Letters A to Z alike in either case.
+static int EqualNoCase(const char *a, const char *b) {
+    for (; *a && *b; a++, b++) {
+        char x = *a >= 'A' && *a <= 'Z' ? (char)(*a - 'A' + 'a') : *a;
+        char y = *b >= 'A' && *b <= 'Z' ? (char)(*b - 'A' + 'a') : *b;
+        if (x != y)
+            return 0;
+    }
+    return *a == *b;
+}
+
 // A page must not take the place of what the program reads or writes.
 static int IsProgramFile(const char *path, const char *logPath) {
-    static const char *const kNames[] = {"Accept Always.txt", "Block.txt", "Calls Received.txt",
-                                         "EventLog.txt"};
+    const char *const kNames[] = {kAcceptFileName, kBlockFileName, kCallsLogName, kEventLogName};
     const char *base = path;
     for (const char *p = path; *p; p++)
         if (*p == '/' || *p == '\\')
@@ -199,16 +209,6 @@ static int IsProgramFile(const char *path, const char *logPath) {
         if (EqualNoCase(base, name))
             return 1;
     return 0;
-}
-
-int EqualNoCase(const char *a, const char *b) {
-    for (; *a && *b; a++, b++) {
-        char x = *a >= 'A' && *a <= 'Z' ? (char)(*a - 'A' + 'a') : *a;
-        char y = *b >= 'A' && *b <= 'Z' ? (char)(*b - 'A' + 'a') : *b;
-        if (x != y)
-            return 0;
-    }
-    return *a == *b;
 }
 
 int ReportLog(const char *logPath, const char *htmlPath, FILE *out, FILE *err) {

@@ -24,7 +24,7 @@ struct NumberTally {
     char name[kShownNumberSize]; // the number as the log shows it, or its label
     int calls;
     int blocked;
-    long long first, last; // YYYYMMDDhhmmss
+    long long last; // YYYYMMDDhhmmss
     char firstTime[kCallTimeSize];
     char lastTime[kCallTimeSize];
 };
@@ -47,7 +47,6 @@ struct Tally {
 int DatePart(int date, int part);
 // part of whole in whole per cent, rounded; 0 of nothing.
 int Percent(int part, int whole);
-int EqualNoCase(const char *a, const char *b);
 
 // Writes the page of tally to htmlPath; 0 when it cannot be written.
 int WriteHtmlReport(const Tally *tally, const char *logPath, const char *htmlPath);

@@ -104,6 +104,13 @@ const char *ResultText(LONG result, char *out) {
     return out;
 }
 
+int SayTelephonyUnusable(FILE *out, LONG result) {
+    char text[kResultTextSize];
+    fprintf(out, "telephony: lineInitializeExA: %s: the telephony system cannot be used\n",
+            ResultText(result, text));
+    return kExitUsage;
+}
+
 const char *VersionText(DWORD version, char *out) {
     snprintf(out, kResultTextSize, "0x%08lX (%u.%u)", (unsigned long)version,
              (unsigned)HIWORD(version), (unsigned)LOWORD(version));

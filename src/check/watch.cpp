@@ -509,12 +509,8 @@ int WatchLine(DWORD line, DWORD seconds, FILE *out, FILE *err) {
     DWORD devices = 0, highest = 0;
     LONG result =
         InitializeTelephony(OnLineMessage, kCheckAppName, &g_watch.app, &devices, &highest);
-    if (result != 0) {
-        char text[kResultTextSize];
-        fprintf(out, "telephony: lineInitializeExA: %s: the telephony system cannot be used\n",
-                ResultText(result, text));
-        return kExitUsage;
-    }
+    if (result != 0)
+        return SayTelephonyUnusable(out, result);
     LineDeviceFacts facts;
     int chosen = ChooseLine(line, devices, highest, &facts, err);
     if (chosen != 0) {

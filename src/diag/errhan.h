@@ -37,6 +37,9 @@ LONG WINAPI TopLevelExceptionFilter(EXCEPTION_POINTERS *pointers);
 
 enum LogFile { EVENT_LOG, CALLS_LOG };
 
+extern const char kEventLogName[]; // "EventLog.txt"
+extern const char kCallsLogName[]; // "Calls Received.txt"
+
 enum : int { kLogEntrySize = kReportSize + 2 }; // the longest entry: a report and an empty line
 
 #if defined(__GNUC__)

@@ -8,6 +8,9 @@
 #include <stdarg.h>
 #include <stdio.h>
 
+const char kEventLogName[] = "EventLog.txt";
+const char kCallsLogName[] = "Calls Received.txt";
+
 static const char *const kWriteMessages[] = {
     "W - Error writing EventLog.txt.",       // EVENT_LOG
     "W - Error writing Calls Received.txt.", // CALLS_LOG

@@ -12,10 +12,10 @@
 #include <stdio.h>
 #include <string.h>
 
-static const char kAcceptFileName[] = "Accept Always.txt";
-static const char kBlockFileName[] = "Block.txt";
-static const char kAcceptLimitFormat[] = "Limit of %d numbers to accept reached.  Continuing.";
-static const char kBlockLimitFormat[] = "Limit of %d numbers to block reached.  Continuing.";
+const char kAcceptFileName[] = "Accept Always.txt";
+const char kBlockFileName[] = "Block.txt";
+const char kAcceptLimitFormat[] = "Limit of %d numbers to accept reached.  Continuing.";
+const char kBlockLimitFormat[] = "Limit of %d numbers to block reached.  Continuing.";
 static const UINT kLimitBoxStyle = MB_ICONERROR | MB_SETFOREGROUND;
 
 enum : int { kLimitTextSize = 80 };

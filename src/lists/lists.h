@@ -3,6 +3,12 @@
 #ifndef RINGWARD_LISTS_H
 #define RINGWARD_LISTS_H
 
+extern const char kAcceptFileName[]; // "Accept Always.txt"
+extern const char kBlockFileName[];  // "Block.txt"
+// The boxes a full table shows, formatted with the number of slots.
+extern const char kAcceptLimitFormat[];
+extern const char kBlockLimitFormat[];
+
 // Fills acceptList and acceptCount. A file that cannot be opened leaves the list empty.
 void LoadAcceptList(void);
 

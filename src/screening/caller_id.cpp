@@ -10,8 +10,8 @@
 
 static const char kNoNumber[] = "N";
 static const char kNoName[] = "No CID Name";
-static const char kAnonMessage[] = "AnonCallerMessage.wav";
-static const char kZapMessage[] = "ZapMessage.wav";
+const char kAnonMessageName[] = "AnonCallerMessage.wav";
+const char kZapMessageName[] = "ZapMessage.wav";
 static const char kLogCallTag[] = "LGC 300"; // the record could not be written
 
 static int IsDigit(char c) {
@@ -134,7 +134,7 @@ Verdict ScreenCaller(void) {
 const char *MessageForBlockedCaller(void) {
     if (g_state.messageFile[0] != '\0')
         return g_state.messageFile;
-    return strcmp(g_state.callerNumber, "P") == 0 ? kAnonMessage : kZapMessage;
+    return strcmp(g_state.callerNumber, "P") == 0 ? kAnonMessageName : kZapMessageName;
 }
 
 // The digits of a number from position start on; an empty text once the number has ended, so

@@ -12,10 +12,7 @@ static const DWORD kRequestedVersion = 0x00020002;
 static const DWORD kLowestVersion = 0x00020000;
 static const char *const kChipsetMakers[] = {"LSI", "Agere", "Lucent"};
 
-enum : int {
-    kKeyTextStart = 8,  // two words precede the modem's key path
-    kOwnerInstance = 1, // callback instance of the opened line
-};
+enum : int { kOwnerInstance = 1 }; // callback instance of the opened line
 
 struct CapsRequest {
     HLINEAPP app;

@@ -24,6 +24,9 @@ Verdict ScreenCaller(void);
 // in acceptList (Allowed) or blockList (Blocked), or -1 when none matches (Allowed).
 Verdict DecideCaller(int *entry);
 
+extern const char kZapMessageName[];  // "ZapMessage.wav": for blocked callers
+extern const char kAnonMessageName[]; // "AnonCallerMessage.wav": for blocked private callers
+
 // The message a blocked caller hears, once ScreenCaller has blocked callerNumber: the entry's
 // own, else "AnonCallerMessage.wav" for a private caller and "ZapMessage.wav" for others.
 const char *MessageForBlockedCaller(void);
@@ -71,7 +74,10 @@ const char *StrStrNoCase(const char *text, const char *pattern);
 
 // ---- Modem discovery, one line device at a time (shared with ringward-check) ----------------
 
-enum : int { kKeyBufferSize = 256 }; // the device-specific block, copied and terminated
+enum : int {
+    kKeyBufferSize = 256, // the device-specific block, copied and terminated
+    kKeyTextStart = 8,    // two words precede the modem's key path
+};
 
 // Registers callback with the telephony API as discovery does (hidden-window delivery, version
 // 2.2 asked for). *highestVersion is then the highest the system offers.
