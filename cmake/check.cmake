@@ -15,25 +15,15 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
 
 if(WIN32)
   add_executable(ringward-check ${CMAKE_SOURCE_DIR}/src/check/main.cpp)
+  # The program's library again after the checker's, so that the system libraries come after it.
   target_link_libraries(ringward-check PRIVATE ringward_check_parts ringward_parts tapi32 winmm
                         advapi32 user32)
-  target_link_options(ringward-check PRIVATE -static -static-libgcc -static-libstdc++
-                      -Wl,--fatal-warnings $<$<NOT:$<CONFIG:Debug>>:-s>)
+  target_link_options(ringward-check PRIVATE ${RINGWARD_STATIC_RUNTIME} -Wl,--fatal-warnings
+                      $<$<NOT:$<CONFIG:Debug>>:-s>)
   # It runs where the program runs: its imports are the program's allowed ones and a few more.
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(RINGWARD_CHECK_IMPORTS_ALLOWED
-        "${CMAKE_SOURCE_DIR}/packaging/imports.txt|${CMAKE_SOURCE_DIR}/packaging/check-imports.txt")
-    set(RINGWARD_CHECK_IMPORTS_CHECKED ${CMAKE_BINARY_DIR}/ringward-check-imports.txt)
-    add_custom_command(OUTPUT ${RINGWARD_CHECK_IMPORTS_CHECKED}
-      COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:ringward-check>
-              -DALLOWED=${RINGWARD_CHECK_IMPORTS_ALLOWED} -DOUT=${RINGWARD_CHECK_IMPORTS_CHECKED}
-              -P ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake
-      DEPENDS ringward-check ${CMAKE_SOURCE_DIR}/packaging/imports.txt
-              ${CMAKE_SOURCE_DIR}/packaging/check-imports.txt
-              ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake
-      VERBATIM)
-    add_custom_target(ringward_check_imports ALL DEPENDS ${RINGWARD_CHECK_IMPORTS_CHECKED})
-  endif()
+  ringward_check_imports(ringward-check ringward_check_imports
+    "${CMAKE_SOURCE_DIR}/packaging/imports.txt|${CMAKE_SOURCE_DIR}/packaging/check-imports.txt")
+  ringward_add_dist_target()
   return()
 endif()
 

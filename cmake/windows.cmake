@@ -30,19 +30,23 @@ target_link_libraries(ringward PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,ringward_pa
 target_link_options(ringward PRIVATE ${RINGWARD_STATIC_RUNTIME} -Wl,--fatal-warnings
                     $<$<NOT:$<CONFIG:Debug>>:-s>)
 
-# Every function the 32-bit program imports must be on the allow-list, which says why it exists
-# on the oldest Windows the program supports. Checked whenever the program is linked.
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(RINGWARD_IMPORTS_ALLOWED ${CMAKE_SOURCE_DIR}/packaging/imports.txt)
-  set(RINGWARD_IMPORTS_CHECKED ${CMAKE_BINARY_DIR}/ringward-imports.txt)
-  add_custom_command(OUTPUT ${RINGWARD_IMPORTS_CHECKED}
-    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:ringward>
-            -DALLOWED=${RINGWARD_IMPORTS_ALLOWED} -DOUT=${RINGWARD_IMPORTS_CHECKED}
-            -P ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake
-    DEPENDS ringward ${RINGWARD_IMPORTS_ALLOWED} ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake
+# Every function a 32-bit program imports must be on its allow-lists (file names, joined by
+# "|"), which say why it exists on the oldest Windows the program supports. Checked whenever
+# the program is linked, by the target check_target; the imports found go to TARGET-imports.txt.
+function(ringward_check_imports target check_target allowed)
+  if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
+    return()
+  endif()
+  string(REPLACE "|" ";" allowed_files "${allowed}")
+  set(checked ${CMAKE_BINARY_DIR}/${target}-imports.txt)
+  add_custom_command(OUTPUT ${checked}
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:${target}>
+            -DALLOWED=${allowed} -DOUT=${checked} -P ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake
+    DEPENDS ${target} ${allowed_files} ${CMAKE_SOURCE_DIR}/cmake/check_imports.cmake
     VERBATIM)
-  add_custom_target(ringward_imports ALL DEPENDS ${RINGWARD_IMPORTS_CHECKED})
-endif()
+  add_custom_target(${check_target} ALL DEPENDS ${checked})
+endfunction()
+ringward_check_imports(ringward ringward_imports ${CMAKE_SOURCE_DIR}/packaging/imports.txt)
 
 # The telephony DLL for tests: the portable line service, its API functions, the journal and
 # the script reader, on a hidden window of its own (src/platform/tapidll). It lands in a folder
@@ -66,9 +70,8 @@ target_link_libraries(ringward_tapi32 PRIVATE user32)
 # Earlier builds put it beside the program; a copy left there must not travel with it.
 file(REMOVE ${CMAKE_BINARY_DIR}/tapi32.dll)
 
-# The packages (make dist): the zip and the installer, in dist/ of the build folder. Defined at
-# the end of the configuration, so that the list checker's console program, wherever its
-# target is defined, goes into both once it exists.
+# The packages (make dist): the zip and the installer, in dist/ of the build folder, with the
+# program and the list checker (called once both targets exist).
 function(ringward_add_dist_target)
   if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
     return() # the packages hold the 32-bit program, which runs on every Windows
@@ -81,17 +84,11 @@ function(ringward_add_dist_target)
       "make dist needs makensis, 7z and python3: bash scripts/setup.sh dist" COMMAND false)
     return()
   endif()
-  set(checker "")
-  set(programs ringward ringward_imports)
-  if(TARGET ringward-check)
-    set(checker -DCHECKER=$<TARGET_FILE:ringward-check>)
-    list(APPEND programs ringward-check)
-  endif()
   add_custom_target(dist
-    COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR} -DEXE=$<TARGET_FILE:ringward> ${checker}
+    COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR} -DEXE=$<TARGET_FILE:ringward>
+            -DCHECKER=$<TARGET_FILE:ringward-check>
             -DOUT=${CMAKE_BINARY_DIR}/dist -DMAKENSIS=${RINGWARD_MAKENSIS} -DSEVENZIP=${RINGWARD_7Z}
             -DPYTHON=${Python3_EXECUTABLE} -P ${CMAKE_SOURCE_DIR}/packaging/make_packages.cmake
     VERBATIM)
-  add_dependencies(dist ${programs})
+  add_dependencies(dist ringward ringward_imports ringward-check ringward_check_imports)
 endfunction()
-cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL ringward_add_dist_target)

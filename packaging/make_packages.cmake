@@ -1,7 +1,7 @@
 # Makes the two Windows packages in OUT: ringward-VERSION-win32.zip and the installer
 # ringward-VERSION-win32-setup.exe, with the version of the program's version resource, then
 # checks what each holds. Run by the dist target as:
-#   cmake -DSOURCE=... -DEXE=ringward.exe [-DCHECKER=ringward-check.exe] -DOUT=...
+#   cmake -DSOURCE=... -DEXE=ringward.exe -DCHECKER=ringward-check.exe -DOUT=...
 #         -DMAKENSIS=... -DSEVENZIP=... -DPYTHON=... -P make_packages.cmake
 
 include(${SOURCE}/cmake/version.cmake)
@@ -20,11 +20,8 @@ file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${stage})
 
 file(COPY_FILE ${EXE} ${stage}/ringward.exe)
-set(files ringward.exe)
-if(CHECKER)
-  file(COPY_FILE ${CHECKER} ${stage}/ringward-check.exe)
-  list(APPEND files ringward-check.exe)
-endif()
+file(COPY_FILE ${CHECKER} ${stage}/ringward-check.exe)
+set(files ringward.exe ringward-check.exe)
 copy_as_windows_text(${SOURCE}/docs/user-guide.md ${stage}/README.txt)
 foreach(list_file "Accept Always.txt" "Block.txt")
   copy_as_windows_text("${SOURCE}/packaging/examples/${list_file}" "${stage}/${list_file}")

@@ -38,9 +38,7 @@ Section "Ringward"
   SetOverwrite on
   File "${STAGE}/ringward.exe"
   File "${STAGE}/README.txt"
-  !if /FileExists "${STAGE}/ringward-check.exe"
-    File "${STAGE}/ringward-check.exe"
-  !endif
+  File "${STAGE}/ringward-check.exe"
 
   ; The user's files: the examples go only where there is no such file yet.
   SetOverwrite off

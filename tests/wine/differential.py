@@ -27,7 +27,6 @@ sys.dont_write_bytecode = True
 import fixtures  # noqa: E402
 import run  # noqa: E402
 
-LINUX_BUILD = os.path.join(run.ROOT, "build")
 LINUX_WAIT_S = 120
 
 # The line: the default modem's key and maker, on a provider that answers a too small block
@@ -75,13 +74,6 @@ def normalised(data):
     return data.decode("latin-1").split("\n")
 
 
-def build_linux():
-    subprocess.run(["cmake", "-S", run.ROOT, "-B", LINUX_BUILD, "-DCMAKE_BUILD_TYPE=Debug"],
-                   check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", LINUX_BUILD, "--target", "ringward", "-j",
-                    str(os.cpu_count() or 2)], check=True, stdout=subprocess.DEVNULL)
-
-
 class LinuxRun:
     """The Linux program on the same scenario, in a directory of its own."""
 
@@ -94,7 +86,7 @@ class LinuxRun:
         script = os.path.join(out, "linux.script")
         with open(script, "w") as f:
             f.write(linux_script())
-        result = subprocess.run([os.path.join(LINUX_BUILD, "ringward"), "--script", script,
+        result = subprocess.run([os.path.join(run.LINUX_BUILD, "ringward"), "--script", script,
                                  "--played", self.played], cwd=self.work,
                                 env=dict(os.environ, TZ="UTC"), stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, timeout=LINUX_WAIT_S)
@@ -188,7 +180,7 @@ def check_common(log, linux, wine_run):
 
 def test_differential(suite):
     """The Linux program and ringward.exe on the same calls and keys agree."""
-    build_linux()
+    run.build_linux("ringward")
     out = os.path.join(suite.out, "differential-linux")
     os.makedirs(out, exist_ok=True)
     linux = LinuxRun(out)

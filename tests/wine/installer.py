@@ -12,9 +12,8 @@ import struct
 import subprocess
 import time
 
-PACKAGE = ["ringward.exe", "README.txt", "Accept Always.txt", "Block.txt", "ZapMessage.wav",
-           "AnonCallerMessage.wav", "Go Away.wav"]
-CHECKER = "ringward-check.exe"  # in the package once the list checker is built
+PACKAGE = ["ringward.exe", "ringward-check.exe", "README.txt", "Accept Always.txt", "Block.txt",
+           "ZapMessage.wav", "AnonCallerMessage.wav", "Go Away.wav"]
 USER_FILES = ["Accept Always.txt", "Block.txt", "ZapMessage.wav", "AnonCallerMessage.wav",
               "Go Away.wav"]
 LOGS = ["EventLog.txt", "Calls Received.txt"]
@@ -96,11 +95,7 @@ def uninstall(run, folder):
     result = run.wine.run(run.prefix, [os.path.join(folder, UNINSTALLER), "/S"], extra)
     harness.check(result.returncode == 0, "the silent uninstall failed: %s" % result.stdout)
     # The uninstaller runs a copy of itself and returns at once: wait until that one has ended.
-    subprocess.run([harness.WINESERVER, "-w"], env=run.wine.env(run.prefix, extra), timeout=120)
-
-
-def package_files(suite):
-    return PACKAGE + ([CHECKER] if os.path.exists(os.path.join(suite.stage, CHECKER)) else [])
+    run.wine.wait_server(run.prefix, extra)
 
 
 def same_file(path, staged):
@@ -119,10 +114,10 @@ def test_install_run_uninstall(suite):
     check = harness.check
     try:
         folder = install(run)
-        check(sorted(os.listdir(folder)) == sorted(package_files(suite) + [UNINSTALLER]),
+        check(sorted(os.listdir(folder)) == sorted(PACKAGE + [UNINSTALLER]),
               "the installed files: %r" % sorted(os.listdir(folder)))
         check(all(same_file(os.path.join(folder, name), os.path.join(suite.stage, name))
-                  for name in package_files(suite)), "each is the package's file")
+                  for name in PACKAGE), "each is the package's file")
         shortcut = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(folder))),
                                 SHORTCUT)
         target, working_folder = read_shortcut(shortcut)
@@ -154,7 +149,7 @@ def test_install_run_uninstall(suite):
                                 for line in run.tapi_lines()), harness.EXIT_WAIT_S)
         check(any("test telephony service loaded" in line for line in run.tapi_lines()),
               "the test telephony DLL beside the program was the one loaded")
-        subprocess.run([harness.WINESERVER, "-w"], env=run.wine.env(run.prefix), timeout=120)
+        run.wine.wait_server(run.prefix)
         check(all(os.path.isfile(run.path(log)) for log in LOGS), "both logs in the folder")
         check(not any(os.path.exists(os.path.join(run.out, log)) for log in LOGS),
               "no log where the shortcut was started from")

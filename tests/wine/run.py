@@ -136,6 +136,10 @@ class Wine:
         except FileNotFoundError:
             pass
 
+    def wait_server(self, prefix, extra=None):
+        """Waits until the prefix's wineserver has ended by itself, its programs with it."""
+        subprocess.run([WINESERVER, "-w"], env=self.env(prefix, extra), timeout=120)
+
     def stop_server(self, prefix):
         """Ends the prefix's wineserver and waits until it has gone, then removes its folder."""
         for option in ("-k", "-w"):
@@ -157,7 +161,7 @@ class Wine:
         # Without a window manager Wine draws the captions itself, as on Windows.
         self.reg_add(prefix, r"HKCU\Software\Wine\X11 Driver", "Decorated", "N")
         self.reg_add(prefix, r"HKCU\Software\Wine\Drivers", "Audio", "alsa")
-        subprocess.run([WINESERVER, "-w"], env=self.env(prefix), timeout=120)
+        self.wait_server(prefix)
         self.stop_server(prefix)
         self.forget_server(prefix)
 
@@ -632,8 +636,7 @@ def test_checker(suite):
     run = ProgramRun(suite, "checker", with_test_dll=False)
     try:
         fixtures.write_messages(run.work)
-        with open(run.path("Accept Always.txt"), "wb") as f:
-            f.write(CHECKER_ACCEPT.replace("\n", "\r\n").encode("ascii"))
+        fixtures.write_text(run.path("Accept Always.txt"), CHECKER_ACCEPT)
         with open(run.path("Block.txt"), "wb") as f:
             f.write(CHECKER_BLOCK.encode("utf-8"))
         with wave.open(run.path("Loud.wav"), "wb") as w:
@@ -643,7 +646,7 @@ def test_checker(suite):
             w.writeframes(bytes(4000))
         with open(run.path("nul.wav"), "wb") as f:
             f.write(b"not a message")
-        exe = os.path.join(os.path.dirname(suite.exe), "ringward-check.exe")
+        exe = suite.checker
         shutil.copy(exe, run.work)
         result = subprocess.run([suite.wine.loader, "ringward-check.exe"], cwd=run.work,
                                 env=suite.wine.env(run.prefix), stdout=subprocess.PIPE,
@@ -651,7 +654,7 @@ def test_checker(suite):
         windows = result.stdout.decode("latin-1").replace("\r\n", "\n")
         with open(os.path.join(run.out, "findings.txt"), "w") as f:
             f.write(windows)
-        linux = subprocess.run([linux_checker()], cwd=run.work, stdout=subprocess.PIPE,
+        linux = subprocess.run([build_linux("ringward-check")], cwd=run.work, stdout=subprocess.PIPE,
                                timeout=60)
         check(linux.returncode == 1 and result.returncode == 1,
               "both end with exit code 1: Linux %d, Windows %d" % (linux.returncode,
@@ -690,13 +693,13 @@ def test_checker_telephony(suite):
     try:
         fixtures.write_lists(run.work)
         suite.wine.reg_add(run.prefix, MODEM_KEY, "Manufacturer", "Agere Systems")
-        shutil.copy(os.path.join(os.path.dirname(suite.exe), "ringward-check.exe"), run.work)
+        shutil.copy(suite.checker, run.work)
         script = os.path.join(run.out, "calls.txt")
         with open(script, "w") as f:
             f.write(WATCH_SCRIPT)
         env = suite.wine.env(run.prefix, {"WINEDLLOVERRIDES": "mscoree,mshtml=;tapi32=n",
                                           "RINGWARD_TAPI_LOG": windows_path(run.tapi_log)})
-        linux = linux_checker()
+        linux = build_linux("ringward-check")
         for args in (["modem"], ["watch", "--seconds", WATCH_SECONDS]):
             name = args[0]
             if name == "watch":
@@ -735,16 +738,17 @@ def test_checker_telephony(suite):
         run.finish()
 
 
-def linux_checker():
-    """build/ringward-check, built first when it is not there."""
-    build_dir = os.path.join(ROOT, "build")
-    path = os.path.join(build_dir, "ringward-check")
-    if not os.access(path, os.X_OK):
-        subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-DCMAKE_BUILD_TYPE=Debug"],
-                       check=True, stdout=subprocess.DEVNULL)
-        subprocess.run(["cmake", "--build", build_dir, "--target", "ringward-check", "-j", "2"],
-                       check=True, stdout=subprocess.DEVNULL)
-    return path
+LINUX_BUILD = os.path.join(ROOT, "build")
+
+
+def build_linux(target):
+    """A program of the Linux build (build/, Debug), brought up to date; its path."""
+    subprocess.run(["cmake", "-S", ROOT, "-B", LINUX_BUILD, "-DCMAKE_BUILD_TYPE=Debug"],
+                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", LINUX_BUILD, "--target", target, "-j",
+                    str(os.cpu_count() or 2)], check=True, stdout=subprocess.DEVNULL)
+    return os.path.join(LINUX_BUILD, target)
+
 
 
 TESTS = [test_no_modem, test_unwritable_event_log, test_screening_session, test_failed_answer,
@@ -844,6 +848,7 @@ def main(argv, tests=None):
     build(arch, build_dir)
     suite.exe = os.path.join(build_dir, "ringward.exe")
     suite.dll = tapi_dll(build_dir)
+    suite.checker = os.path.join(build_dir, "ringward-check.exe")
     suite.out = os.path.abspath(args.out or os.path.join(build_dir, "results"))
     os.makedirs(suite.out, exist_ok=True)
     if tests is None:
